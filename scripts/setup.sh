@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quorvel needs to build, run and test.
+# Idempotent and quiet when everything is present; works as root or through sudo.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libgtk-4-dev libwebkitgtk-6.0-dev libsoup-3.0-dev libplist-dev libxml2-dev
+  libgtest-dev
+  xvfb xauth xdotool imagemagick
+  ruby puma ruby-rack ruby-sqlite3
+  desktop-file-utils xdg-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -1,0 +1,119 @@
+#include "app/info_dictionary.h"
+
+#include <glib.h>
+#include <glib/gstdio.h>
+#include <plist/plist.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "common/glib_ptr.h"
+
+namespace quorvel {
+namespace {
+
+// An information dictionary is a few kilobytes; anything far larger is not one.
+constexpr gsize kMaxInfoPlistBytes = 8 * 1024 * 1024;
+
+using PlistPtr = CPtr<void, plist_free>;
+
+struct PlistString {
+  char* text = nullptr;
+  ~PlistString() { if (text) free(text); }
+};
+
+InfoValue convert(plist_t node) {
+  switch (plist_get_node_type(node)) {
+    case PLIST_STRING: {
+      PlistString s;
+      plist_get_string_val(node, &s.text);
+      return std::string(s.text ? s.text : "");
+    }
+    case PLIST_BOOLEAN: {
+      uint8_t b = 0;
+      plist_get_bool_val(node, &b);
+      return b != 0;
+    }
+    case PLIST_UINT: {
+      // libplist keeps negative integers as their two's complement in a UINT node.
+      uint64_t u = 0;
+      plist_get_uint_val(node, &u);
+      return static_cast<std::int64_t>(u);
+    }
+    case PLIST_REAL: {
+      double d = 0;
+      plist_get_real_val(node, &d);
+      return d;
+    }
+    default:
+      return OtherPlistValue{};
+  }
+}
+
+}  // namespace
+
+InfoDictionary parseInfoDictionary(std::string_view bytes) {
+  InfoDictionary info;
+  if (bytes.empty() || bytes.size() > kMaxInfoPlistBytes) return info;
+  plist_t raw = nullptr;
+  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &raw);
+  PlistPtr root(raw);
+  if (!root || plist_get_node_type(root.get()) != PLIST_DICT) return info;
+
+  plist_dict_iter it = nullptr;
+  plist_dict_new_iter(root.get(), &it);
+  if (!it) return info;
+  for (;;) {
+    char* key = nullptr;
+    plist_t value = nullptr;
+    plist_dict_next_item(root.get(), it, &key, &value);
+    if (!value) {
+      if (key) free(key);
+      break;
+    }
+    if (key) {
+      info.insert_or_assign(key, convert(value));
+      free(key);
+    }
+  }
+  free(it);
+  return info;
+}
+
+InfoDictionary readInfoDictionary(const std::string& path) {
+  gchar* contents = nullptr;
+  gsize length = 0;
+  GStatBuf st;
+  if (g_stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<gsize>(st.st_size) > kMaxInfoPlistBytes) {
+    return {};
+  }
+  if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr)) return {};
+  GCharPtr owner(contents);
+  return parseInfoDictionary(std::string_view(contents, length));
+}
+
+std::optional<std::string> infoString(const InfoDictionary& info, const std::string& key) {
+  auto it = info.find(key);
+  if (it == info.end()) return std::nullopt;
+  if (const auto* s = std::get_if<std::string>(&it->second)) return *s;
+  return std::nullopt;
+}
+
+std::optional<bool> infoBool(const InfoDictionary& info, const std::string& key) {
+  auto it = info.find(key);
+  if (it == info.end()) return std::nullopt;
+  if (const auto* b = std::get_if<bool>(&it->second)) return *b;
+  return std::nullopt;
+}
+
+std::optional<double> infoNumber(const InfoDictionary& info, const std::string& key) {
+  auto it = info.find(key);
+  if (it == info.end()) return std::nullopt;
+  if (const auto* i = std::get_if<std::int64_t>(&it->second)) return static_cast<double>(*i);
+  if (const auto* d = std::get_if<double>(&it->second)) return *d;
+  return std::nullopt;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,84 @@
+#pragma once
+// Owner types for GLib-family C objects, so that no code calls g_object_unref or
+// g_free by hand.
+
+#include <glib-object.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace quorvel {
+
+struct GObjectDeleter {
+  void operator()(gpointer object) const { g_object_unref(object); }
+};
+
+// A counted GObject reference. adopt() takes a reference the caller already owns
+// (the result of *_new); retain() adds one.
+template <typename T>
+class GRef {
+ public:
+  GRef() = default;
+  static GRef adopt(T* object) { return GRef(object); }
+  static GRef retain(T* object) {
+    if (object) g_object_ref(object);
+    return GRef(object);
+  }
+  // For floating references (GTK widgets, GVariants are not handled here).
+  static GRef sink(T* object) {
+    if (object) g_object_ref_sink(object);
+    return GRef(object);
+  }
+
+  T* get() const { return ptr_.get(); }
+  T* operator->() const { return ptr_.get(); }
+  explicit operator bool() const { return static_cast<bool>(ptr_); }
+  void reset() { ptr_.reset(); }
+  T* release() { return ptr_.release(); }
+
+ private:
+  explicit GRef(T* object) : ptr_(object) {}
+  std::unique_ptr<T, GObjectDeleter> ptr_;
+};
+
+struct GFreeDeleter {
+  void operator()(gpointer p) const { g_free(p); }
+};
+using GCharPtr = std::unique_ptr<gchar, GFreeDeleter>;
+
+// Copies a g_free'd string into a std::string and frees it; null becomes "".
+inline std::string takeString(gchar* s) {
+  GCharPtr owner(s);
+  return s ? std::string(s) : std::string();
+}
+
+// A GError out-parameter: `GErrorHolder e; call(..., e.out()); if (e) e.message()`.
+class GErrorHolder {
+ public:
+  GErrorHolder() = default;
+  GErrorHolder(const GErrorHolder&) = delete;
+  GErrorHolder& operator=(const GErrorHolder&) = delete;
+  ~GErrorHolder() { g_clear_error(&error_); }
+
+  GError** out() {
+    g_clear_error(&error_);
+    return &error_;
+  }
+  explicit operator bool() const { return error_ != nullptr; }
+  const GError* get() const { return error_; }
+  std::string message() const { return error_ ? error_->message : ""; }
+
+ private:
+  GError* error_ = nullptr;
+};
+
+// Generic owner for other C handles with a free function.
+template <typename T, void (*Free)(T*)>
+struct CFreeDeleter {
+  void operator()(T* p) const { if (p) Free(p); }
+};
+template <typename T, void (*Free)(T*)>
+using CPtr = std::unique_ptr<T, CFreeDeleter<T, Free>>;
+
+}  // namespace quorvel

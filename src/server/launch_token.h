@@ -1,0 +1,44 @@
+#pragma once
+// The per-launch secret shared by Quorvel and the server it starts: in the server's
+// environment, in the header of readiness requests, and in the web view's cookie.
+
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "server/http_request.h"
+#include "server/random_bytes.h"
+
+typedef struct _WebKitWebView WebKitWebView;
+
+namespace quorvel {
+
+class LaunchToken {
+ public:
+  static constexpr std::string_view environmentName = "QUORVEL_LAUNCH_TOKEN";
+  static constexpr std::string_view headerName = "Launch-Token";
+  static constexpr std::string_view cookieName = "launch_token";
+  static constexpr std::size_t byteCount = 32;
+
+  // A fresh token from the system's random source. A failing source ends the
+  // process: Quorvel never runs with a weak token.
+  LaunchToken();
+  explicit LaunchToken(const RandomSource& source);
+
+  const std::string& value() const { return value_; }
+
+  // The one entry handed to the server.
+  std::map<std::string, std::string> environment() const;
+
+  // A GET of `url` carrying the token header, with a 60-second timeout.
+  HttpRequest request(const std::string& url) const;
+
+  // Stores the token cookie for the URL's host in the web view's cookie store, and
+  // only then loads the URL (without the header). Lives with the web code.
+  void load(const std::string& url, WebKitWebView* webView) const;
+
+ private:
+  std::string value_;
+};
+
+}  // namespace quorvel

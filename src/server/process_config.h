@@ -1,0 +1,43 @@
+#pragma once
+// What the server child is started with: program, arguments, working directory,
+// its complete environment and where its output goes.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/launch_settings.h"
+#include "server/app_error.h"
+#include "server/launch_token.h"
+#include "server/random_bytes.h"
+
+namespace quorvel {
+
+using EnvironmentList = std::vector<std::pair<std::string, std::string>>;
+
+// An un-launched child process; ChildProcess::launch starts it.
+struct ProcessDescription {
+  std::string executable;
+  std::vector<std::string> arguments;   // without the program name
+  std::string workingDirectory;
+  EnvironmentList environment;          // the whole environment, nothing inherited
+  std::string outputFile;               // standard output and error, appended
+};
+
+// server.rb -C config/puma.rb -b tcp://127.0.0.1:<port>
+std::vector<std::string> serverArguments(const LaunchSettings& settings);
+
+// The fourteen variables, in order. `loginName` stands in for USER when Quorvel
+// itself was started without one.
+EnvironmentList serverEnvironment(const LaunchSettings& settings, const std::string& secretKeyBase,
+                                  const LaunchToken& token, const std::string& loginName);
+
+// "sqlite3:" + the path, percent-encoded for a URL path.
+std::string databaseURL(const std::string& databaseFile);
+
+// The server description, reading (or making) the secret key base on the way.
+Result<ProcessDescription> rubyProcess(const LaunchSettings& settings, const LaunchToken& token,
+                                       const std::vector<std::string>& arguments,
+                                       const RandomSource& random = systemRandom);
+
+}  // namespace quorvel

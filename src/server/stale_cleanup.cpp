@@ -1,0 +1,93 @@
+#include "server/stale_cleanup.h"
+
+#include <poll.h>
+#include <signal.h>
+#include "server/pidfd.h"
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+
+#include <glib.h>
+
+#include "server/text_file.h"
+
+namespace quorvel {
+namespace {
+
+// Generous for a number with white space around it; anything bigger is not a PID file.
+constexpr std::size_t kMaxPidFileBytes = 4096;
+
+class PidFd {
+ public:
+  explicit PidFd(pid_t pid) : fd_(pid > 0 ? openPidfd(pid) : -1) {}
+  PidFd(const PidFd&) = delete;
+  PidFd& operator=(const PidFd&) = delete;
+  ~PidFd() { if (fd_ >= 0) close(fd_); }
+  bool valid() const { return fd_ >= 0; }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+std::string executableOf(pid_t pid) {
+  char buffer[4096] = {};
+  std::string link = "/proc/" + std::to_string(pid) + "/exe";
+  ssize_t n = readlink(link.c_str(), buffer, sizeof buffer - 1);
+  if (n <= 0) return {};
+  return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+void waitForEnd(const PidFd& process, std::chrono::milliseconds wait) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + wait;
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return;
+    pollfd p{process.get(), POLLIN, 0};
+    int rc = poll(&p, 1, static_cast<int>(left.count()));
+    if (rc > 0 || (rc < 0 && errno != EINTR)) return;
+  }
+}
+
+}  // namespace
+
+std::optional<int> parsePidFile(std::string_view text) {
+  std::string trimmed = trimWhitespace(text);
+  std::string_view digits(trimmed);
+  bool negative = false;
+  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
+    negative = digits.front() == '-';
+    digits.remove_prefix(1);
+  }
+  if (digits.empty() || digits.front() < '0' || digits.front() > '9') return std::nullopt;
+  long long magnitude = 0;
+  auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+  if (ec != std::errc() || ptr != digits.data() + digits.size()) return std::nullopt;
+  long long value = negative ? -magnitude : magnitude;
+  if (value < INT_MIN || value > INT_MAX) return std::nullopt;
+  return static_cast<int>(value);
+}
+
+void killStaleServer(const std::string& pidFile, std::chrono::milliseconds wait) {
+  auto text = readUtf8File(pidFile, kMaxPidFileBytes);
+  if (!text) return;
+  auto pid = parsePidFile(*text);
+  if (!pid) return;
+
+  // Opened before the path is checked: if the PID is reused meanwhile, signals
+  // through this handle reach nobody rather than the newcomer.
+  PidFd process(*pid);
+  if (process.valid()) {
+    std::string exe = executableOf(*pid);
+    if (g_str_has_suffix(exe.c_str(), std::string(kServerExecutableSuffix).c_str()) &&
+        signalPidfd(process.get(), SIGTERM) == 0) {
+      waitForEnd(process, wait);
+    }
+  }
+  unlink(pidFile.c_str());
+}
+
+}  // namespace quorvel

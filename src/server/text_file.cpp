@@ -1,0 +1,71 @@
+#include "server/text_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include <glib.h>
+
+namespace quorvel {
+namespace {
+
+bool isSpaceOrLineBreak(gunichar c) {
+  // g_unichar_isspace covers ASCII white space and the Zs, Zl, Zp categories;
+  // NEL is a line break too.
+  return g_unichar_isspace(c) || c == 0x0B || c == 0x85;
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() { if (fd_ >= 0) close(fd_); }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::optional<std::string> readUtf8File(const std::string& path, std::size_t maxBytes) {
+  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (fd.get() < 0) return std::nullopt;
+  struct stat st {};
+  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  if (static_cast<std::size_t>(st.st_size) > maxBytes) return std::nullopt;
+
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    ssize_t n = read(fd.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+    // The file may have grown since fstat.
+    if (text.size() > maxBytes) return std::nullopt;
+  }
+  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return std::nullopt;
+  return text;
+}
+
+std::string trimWhitespace(std::string_view utf8) {
+  const char* begin = utf8.data();
+  const char* end = utf8.data() + utf8.size();
+  while (begin < end && isSpaceOrLineBreak(g_utf8_get_char_validated(begin, end - begin))) {
+    begin = g_utf8_next_char(begin);
+  }
+  while (end > begin) {
+    const char* last = g_utf8_find_prev_char(begin, end);
+    if (!last) last = begin;
+    if (!isSpaceOrLineBreak(g_utf8_get_char_validated(last, end - last))) break;
+    end = last;
+  }
+  return std::string(begin, static_cast<std::size_t>(end - begin));
+}
+
+}  // namespace quorvel

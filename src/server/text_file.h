@@ -1,0 +1,18 @@
+#pragma once
+// Reading the small text files Quorvel keeps (secret, PID file, ...) defensively:
+// they may be missing, huge, or not text at all.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// The whole file if it is a regular file of at most `maxBytes` holding valid UTF-8.
+std::optional<std::string> readUtf8File(const std::string& path, std::size_t maxBytes);
+
+// Drops white space and line breaks (Unicode's, not only ASCII) from both ends.
+std::string trimWhitespace(std::string_view utf8);
+
+}  // namespace quorvel
