@@ -1,0 +1,181 @@
+#include "server/server_controller.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <mutex>
+
+#include <glib.h>
+
+#include "common/milestones.h"
+#include "server/http_probe.h"
+#include "server/instance_lock.h"
+#include "server/process_config.h"
+#include "server/stale_cleanup.h"
+
+namespace quorvel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+AppError folderError(const std::string& path, int err) {
+  return AppError("Quorvel couldn't create the folder " + path + ": " + g_strerror(err) + ".");
+}
+
+// A quit arrived while starting; nobody will see this sentence.
+AppError cancelledError() { return AppError("Quorvel is quitting."); }
+
+}  // namespace
+
+std::string ServerExit::message(ChildProcess& ended) {
+  if (ended.terminationReason() == ChildProcess::TerminationReason::Exit &&
+      ended.terminationStatus() == newerDatabaseStatus) {
+    return std::string(ServerController::newerDatabaseMessage);
+  }
+  return std::string(ServerController::stoppedWhileStartingMessage);
+}
+
+std::string ServerController::portTakenMessage(std::int64_t port) {
+  return "Something else is already running on port " + std::to_string(port) +
+         ". Quit it and relaunch.";
+}
+
+struct ServerController::Shared {
+  Shared(const LaunchSettings& s, ServerTimings t) : settings(s), timings(t) {}
+
+  const LaunchSettings settings;
+  const ServerTimings timings;
+  const LaunchToken token;
+  InstanceLock instanceLock;  // start work only; held until the controller goes
+
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool cancelled = false;                  // guarded by mutex
+  std::shared_ptr<ChildProcess> process;   // guarded by mutex
+
+  Status run();
+  Status waitUntilUp(ChildProcess& child, HttpProbe& probe, const HttpRequest& readiness);
+  // False when cancelled meanwhile.
+  bool pause(std::chrono::milliseconds duration) {
+    std::unique_lock lock(mutex);
+    return !wake.wait_for(lock, duration, [this] { return cancelled; });
+  }
+};
+
+Status ServerController::Shared::run() {
+  if (g_mkdir_with_parents(settings.supportDir.c_str(), 0755) != 0) {
+    return folderError(settings.supportDir, errno);
+  }
+  // Taken before anything touches the log or the PID file, so that a second
+  // launch leaves the running instance's server alone.
+  if (instanceLock.acquire(settings.supportDir + "/instance.lock") ==
+      InstanceLock::Outcome::HeldElsewhere) {
+    return AppError(std::string(alreadyRunningMessage));
+  }
+  if (g_mkdir_with_parents(settings.logDir.c_str(), 0755) != 0) {
+    return folderError(settings.logDir, errno);
+  }
+  // Each start begins with an empty server log; failure is not worth a report.
+  int log = open(settings.logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (log >= 0) close(log);
+
+  killStaleServer(settings.pidFile, timings.staleWait);
+
+  HttpProbe probe;
+  HttpRequest readiness = token.request(settings.baseURL + "up");
+  readiness.timeout = timings.probeTimeout;
+  if (probe.status(readiness)) return AppError(portTakenMessage(settings.port));
+
+  auto description = rubyProcess(settings, token, serverArguments(settings));
+  if (!description) return description.error();
+
+  std::shared_ptr<ChildProcess> child;
+  {
+    std::lock_guard lock(mutex);
+    if (cancelled) return cancelledError();
+    auto launched = ChildProcess::launch(description.value());
+    if (!launched) return launched.error();
+    child = process = launched.value();
+  }
+  logMilestone("server launched");
+  return waitUntilUp(*child, probe, readiness);
+}
+
+Status ServerController::Shared::waitUntilUp(ChildProcess& child, HttpProbe& probe,
+                                             const HttpRequest& readiness) {
+  const auto deadline = Clock::now() + timings.readinessDeadline;
+  while (Clock::now() < deadline) {
+    if (!child.isRunning()) {
+      child.waitUntilExit();
+      return AppError(ServerExit::message(child));
+    }
+    if (probe.status(readiness) == 200) {
+      logMilestone("server ready");
+      return success();
+    }
+    if (!pause(timings.readinessPause)) return cancelledError();
+  }
+  return AppError(std::string(notReadyMessage));
+}
+
+ServerController::ServerController(const LaunchSettings& settings, ServerTimings timings)
+    : shared_(std::make_shared<Shared>(settings, timings)) {}
+
+ServerController::~ServerController() {
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->cancelled = true;
+  }
+  shared_->wake.notify_all();
+  if (worker_.joinable()) worker_.join();
+}
+
+const LaunchToken& ServerController::launchToken() const { return shared_->token; }
+
+void ServerController::start(Completion completion) {
+  g_return_if_fail(!worker_.joinable());
+  worker_ = std::thread([shared = shared_, completion = std::move(completion)]() mutable {
+    struct Delivery {
+      std::weak_ptr<Shared> owner;
+      Completion completion;
+      Status result;
+    };
+    auto* delivery = new Delivery{shared, std::move(completion), shared->run()};
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer data) -> gboolean {
+          auto* d = static_cast<Delivery*>(data);
+          // A controller destroyed meanwhile takes its pending completion with it.
+          if (d->owner.lock()) d->completion(d->result);
+          return G_SOURCE_REMOVE;
+        },
+        delivery, [](gpointer data) { delete static_cast<Delivery*>(data); });
+  });
+}
+
+void ServerController::stop() {
+  std::shared_ptr<ChildProcess> child;
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->cancelled = true;
+    child = shared_->process;
+  }
+  shared_->wake.notify_all();
+  if (child && child->isRunning()) {
+    child->interrupt();
+    if (!child->waitForExit(shared_->timings.stopGrace)) {
+      child->kill();
+      child->waitForExit(std::chrono::seconds(1));
+    }
+  }
+  logMilestone("server stopped");
+}
+
+pid_t ServerController::serverPid() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->process ? shared_->process->processIdentifier() : 0;
+}
+
+}  // namespace quorvel
