@@ -1,9 +1,16 @@
-#include <cstdio>
+// Computes the launch settings, then runs the application around the delegate.
 
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "app/app_delegate.h"
 #include "app/launch_settings.h"
+#include "common/glib_ptr.h"
 #include "common/milestones.h"
 
-int main() {
+int main(int, char** argv) {
   using namespace quorvel;
   auto settings = computeLaunchSettings(processLaunchInputs());
   if (!settings) {
@@ -12,5 +19,12 @@ int main() {
   }
   installLaunchSettings(std::move(settings).value());
   logMilestone("settings ready");
-  return 0;
+
+  auto app = GRef<GtkApplication>::adopt(gtk_application_new("app.quorvel.Quorvel", G_APPLICATION_DEFAULT_FLAGS));
+  auto delegate = std::make_unique<AppDelegate>(app.get(), launchSettings());
+  // Quorvel takes no command-line arguments.
+  char* args[] = {argv[0], nullptr};
+  int status = g_application_run(G_APPLICATION(app.get()), 1, args);
+  delegate.reset();
+  return status;
 }

@@ -11,6 +11,11 @@
 #include <stdexcept>
 
 #include <glib.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "server/server_controller.h"
 
 namespace fs = std::filesystem;
 
@@ -89,6 +94,23 @@ bool iterateMainLoopOnce(std::chrono::milliseconds maxWait) {
   if (GSource* source = g_main_context_find_source_by_id(nullptr, timer)) g_source_destroy(source);
   return dispatched;
 }
+
+Status startAndWait(ServerController& controller, std::chrono::milliseconds timeout) {
+  std::optional<Status> result;
+  int calls = 0;
+  auto mainThread = std::this_thread::get_id();
+  controller.start([&](const Status& status) {
+    ++calls;
+    EXPECT_EQ(std::this_thread::get_id(), mainThread) << "completion on the main thread";
+    result = status;
+  });
+  EXPECT_TRUE(runMainLoopUntil([&] { return result.has_value(); }, timeout));
+  runMainLoopUntil([] { return false; }, std::chrono::milliseconds(100));
+  EXPECT_EQ(calls, 1) << "exactly one completion";
+  return result.value_or(AppError("no completion"));
+}
+
+std::string builtBundleResources() { return QUORVEL_BUNDLE_RESOURCES; }
 
 bool processAlive(pid_t pid) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");

@@ -11,6 +11,10 @@
 #include "app/launch_settings.h"
 #include "server/app_error.h"
 
+namespace quorvel {
+class ServerController;
+}
+
 namespace quorvel::test {
 
 class TempDir {
@@ -46,6 +50,13 @@ LaunchSettings settingsFor(const std::string& resources, const std::string& home
 template <typename Predicate>
 bool runMainLoopUntil(Predicate done, std::chrono::milliseconds timeout);
 bool iterateMainLoopOnce(std::chrono::milliseconds maxWait);
+
+// Starts the controller and runs the main loop until its one completion arrives
+// (on the main thread, exactly once: checked).
+Status startAndWait(ServerController& controller, std::chrono::milliseconds timeout);
+
+// The Resources folder of the bundle this build assembled.
+std::string builtBundleResources();
 
 // True if a process with this PID exists (a zombie counts as gone).
 bool processAlive(pid_t pid);

@@ -10,6 +10,8 @@
 
 #include <thread>
 
+#include "server/child_process.h"
+
 #include "test_support.h"
 
 namespace quorvel {
@@ -37,21 +39,7 @@ class ServerControllerTest : public ::testing::Test {
   void configure(const std::string& conf) { test::writeFile(settings.appRoot + "/fake_server.conf", conf); }
   std::string record() { return test::readFile(settings.appRoot + "/fake_server.record"); }
 
-  // Starts and runs the main loop until the one completion arrives.
-  Status start(ServerController& controller, std::chrono::milliseconds timeout = 20s) {
-    std::optional<Status> result;
-    int calls = 0;
-    auto mainThread = std::this_thread::get_id();
-    controller.start([&](const Status& status) {
-      ++calls;
-      EXPECT_EQ(std::this_thread::get_id(), mainThread) << "completion on the main thread";
-      result = status;
-    });
-    EXPECT_TRUE(test::runMainLoopUntil([&] { return result.has_value(); }, timeout));
-    test::runMainLoopUntil([] { return false; }, 100ms);
-    EXPECT_EQ(calls, 1);
-    return result.value_or(AppError("no completion"));
-  }
+  Status start(ServerController& controller) { return test::startAndWait(controller, 20s); }
 
   void TearDown() override { EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a zombie was left"; }
 };

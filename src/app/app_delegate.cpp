@@ -1,0 +1,134 @@
+#include "app/app_delegate.h"
+
+#include <glib-unix.h>
+#include <gtk/gtk.h>
+#include <webkit/webkit.h>
+
+#include <csignal>
+
+#include "app/message_dialog.h"
+#include "app/window_state.h"
+#include "common/milestones.h"
+
+namespace quorvel {
+
+AppDelegate::AppDelegate(GtkApplication* app, const LaunchSettings& settings)
+    : app_(app), settings_(settings), server(settings), updater(settings.info) {
+  g_signal_connect(app, "activate", G_CALLBACK(onActivate), this);
+  g_signal_connect(app, "shutdown", G_CALLBACK(onShutdown), this);
+  // SIGINT, SIGTERM and SIGHUP quit in order, so that the server is stopped too.
+  const int quitSignals[] = {SIGINT, SIGTERM, SIGHUP};
+  for (int i = 0; i < 3; ++i) {
+    signalSources_[i] = g_unix_signal_add(
+        quitSignals[i],
+        [](gpointer self) -> gboolean {
+          static_cast<AppDelegate*>(self)->quit();
+          return G_SOURCE_CONTINUE;
+        },
+        this);
+  }
+}
+
+AppDelegate::~AppDelegate() {
+  for (unsigned& source : signalSources_) g_clear_handle_id(&source, g_source_remove);
+  g_signal_handlers_disconnect_by_data(app_, this);
+  if (window) {
+    g_signal_handlers_disconnect_by_data(window, this);
+    g_signal_handlers_disconnect_by_data(webView, this);
+    gtk_window_destroy(window);
+  }
+}
+
+void AppDelegate::onActivate(GtkApplication*, AppDelegate* self) {
+  if (self->launched_) {
+    self->applicationShouldHandleReopen();
+  } else {
+    self->launched_ = true;
+    self->applicationDidFinishLaunching();
+  }
+}
+
+void AppDelegate::onShutdown(GtkApplication*, AppDelegate* self) { self->applicationWillTerminate(); }
+
+void AppDelegate::applicationDidFinishLaunching() {
+  // Closing the window must not quit: only Quit (or a signal) ends Quorvel.
+  g_application_hold(G_APPLICATION(app_));
+  buildWindow();
+  buildMenu();
+  // Shown only now: with a session bus, GTK does not add a menu bar that is set
+  // after the window has been realized.
+  gtk_window_present(window);
+  updater.setParentWindow(window);
+  // The controller owns the pending completion and drops it if it goes first.
+  server.start([this](const Status& result) { startDidFinish(result); });
+}
+
+void AppDelegate::startDidFinish(const Status& result) {
+  if (result.ok()) {
+    gtk_spinner_stop(GTK_SPINNER(spinner));
+    gtk_overlay_remove_overlay(GTK_OVERLAY(gtk_widget_get_parent(spinner)), spinner);
+    spinner = nullptr;
+    gtk_widget_set_visible(GTK_WIDGET(webView), TRUE);
+    server.launchToken().load(settings_.baseURL, webView);
+    return;
+  }
+  g_message("Quorvel couldn't start: %s", result.error().message().c_str());
+  showMessageDialog(window, "Quorvel couldn't start", result.error().message(), {}, [this](int) { quit(); });
+}
+
+void AppDelegate::applicationShouldHandleReopen() {
+  if (window) gtk_window_present(window);
+}
+
+void AppDelegate::windowWillClose() {
+  // The window only hides; the page keeps running, so silence it.
+  webkit_web_view_evaluate_javascript(
+      webView, "document.querySelectorAll('audio, video').forEach(function (m) { m.pause(); });", -1,
+      nullptr, nullptr, nullptr, nullptr, nullptr);
+  saveWindowState();
+}
+
+void AppDelegate::applicationWillTerminate() {
+  if (window) saveWindowState();
+  server.stop();
+}
+
+void AppDelegate::saveWindowState() {
+  WindowState state;
+  state.maximized = gtk_window_is_maximized(window);
+  int width = 0, height = 0;
+  // GTK keeps the default size in step with the user's resizing (not while maximized).
+  gtk_window_get_default_size(window, &width, &height);
+  if (width > 0) state.width = width;
+  if (height > 0) state.height = height;
+  quorvel::saveWindowState(settings_.supportDir + "/window-state", state);
+}
+
+void AppDelegate::reload() { webkit_web_view_reload(webView); }
+void AppDelegate::goBack() { webkit_web_view_go_back(webView); }
+void AppDelegate::goForward() { webkit_web_view_go_forward(webView); }
+
+void AppDelegate::toggleFullScreen() {
+  if (gtk_window_is_fullscreen(window)) {
+    gtk_window_unfullscreen(window);
+  } else {
+    gtk_window_fullscreen(window);
+  }
+}
+
+void AppDelegate::showAbout() {
+  std::string shortVersion = infoString(settings_.info, "CFBundleShortVersionString").value_or("");
+  std::string build = infoString(settings_.info, "CFBundleVersion").value_or("");
+  std::string version = shortVersion.empty() ? build : shortVersion;
+  if (!build.empty() && build != version) version += " (" + build + ")";
+  gtk_show_about_dialog(window, "program-name", "Quorvel", "version", version.c_str(), "comments",
+                        "A local web application as a desktop program.", "logo-icon-name",
+                        "applications-internet", nullptr);
+}
+
+void AppDelegate::quit() {
+  logMilestone("quit requested");
+  g_application_quit(G_APPLICATION(app_));
+}
+
+}  // namespace quorvel

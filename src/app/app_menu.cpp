@@ -1,0 +1,90 @@
+// AppDelegate::buildMenu: the menu table turned into a GMenu, its actions and
+// accelerators.
+
+#include <gtk/gtk.h>
+#include <webkit/webkit.h>
+
+#include "app/app_delegate.h"
+#include "app/main_menu.h"
+#include "common/glib_ptr.h"
+
+namespace quorvel {
+namespace {
+
+struct ActionHandler {
+  AppDelegate* self;
+  void (*run)(AppDelegate*);
+};
+
+void activated(GSimpleAction*, GVariant*, gpointer data) {
+  auto* handler = static_cast<ActionHandler*>(data);
+  handler->run(handler->self);
+}
+
+}  // namespace
+
+void AppDelegate::installActions() {
+  using Self = AppDelegate;
+  // Inside a member, these captureless lambdas may reach the private members.
+  const std::pair<const char*, void (*)(Self*)> table[] = {
+      {"about", [](Self* s) { s->showAbout(); }},
+      {"check-for-updates", [](Self* s) { s->updater.checkForUpdates(); }},
+      {"hide", [](Self* s) { gtk_window_minimize(s->window); }},
+      {"quit", [](Self* s) { s->quit(); }},
+      {"undo", [](Self* s) { webkit_web_view_execute_editing_command(s->webView, WEBKIT_EDITING_COMMAND_UNDO); }},
+      {"redo", [](Self* s) { webkit_web_view_execute_editing_command(s->webView, WEBKIT_EDITING_COMMAND_REDO); }},
+      {"cut", [](Self* s) { webkit_web_view_execute_editing_command(s->webView, WEBKIT_EDITING_COMMAND_CUT); }},
+      {"copy", [](Self* s) { webkit_web_view_execute_editing_command(s->webView, WEBKIT_EDITING_COMMAND_COPY); }},
+      {"paste", [](Self* s) { webkit_web_view_execute_editing_command(s->webView, WEBKIT_EDITING_COMMAND_PASTE); }},
+      {"select-all",
+       [](Self* s) { webkit_web_view_execute_editing_command(s->webView, WEBKIT_EDITING_COMMAND_SELECT_ALL); }},
+      {"reload", [](Self* s) { s->reload(); }},
+      {"go-back", [](Self* s) { s->goBack(); }},
+      {"go-forward", [](Self* s) { s->goForward(); }},
+      {"toggle-fullscreen", [](Self* s) { s->toggleFullScreen(); }},
+      {"close", [](Self* s) { gtk_window_close(s->window); }},
+      {"minimize", [](Self* s) { gtk_window_minimize(s->window); }},
+  };
+  for (const auto& [name, run] : table) {
+    auto action = GRef<GSimpleAction>::adopt(g_simple_action_new(name, nullptr));
+    g_signal_connect_data(action.get(), "activate", G_CALLBACK(activated), new ActionHandler{this, run},
+                          [](gpointer data, GClosure*) { delete static_cast<ActionHandler*>(data); },
+                          static_cast<GConnectFlags>(0));
+    g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action.get()));
+  }
+}
+
+void AppDelegate::buildMenu() {
+  installActions();
+  auto bar = GRef<GMenu>::adopt(g_menu_new());
+  for (const MenuSpec& spec : mainMenu()) {
+    auto menu = GRef<GMenu>::adopt(g_menu_new());
+    auto section = GRef<GMenu>::adopt(g_menu_new());
+    for (const MenuEntry& entry : spec.entries) {
+      switch (entry.kind) {
+        case MenuEntry::Kind::Separator:
+          // GMenu draws separators between sections.
+          g_menu_append_section(menu.get(), nullptr, G_MENU_MODEL(section.get()));
+          section = GRef<GMenu>::adopt(g_menu_new());
+          break;
+        case MenuEntry::Kind::Item: {
+          g_menu_append(section.get(), entry.title.c_str(), entry.action.c_str());
+          std::vector<const char*> accels;
+          for (const auto& accel : entry.accelerators) accels.push_back(accel.c_str());
+          accels.push_back(nullptr);
+          gtk_application_set_accels_for_action(app_, entry.action.c_str(), accels.data());
+          break;
+        }
+        case MenuEntry::Kind::SettingsPlace:
+        case MenuEntry::Kind::ZoomPlace:
+          // The Settings command and page zoom add their items to this section.
+          break;
+      }
+    }
+    g_menu_append_section(menu.get(), nullptr, G_MENU_MODEL(section.get()));
+    g_menu_append_submenu(bar.get(), spec.title.c_str(), G_MENU_MODEL(menu.get()));
+  }
+  gtk_application_set_menubar(app_, G_MENU_MODEL(bar.get()));
+}
+
+}  // namespace quorvel

@@ -1,0 +1,71 @@
+// AppDelegate::buildWindow: the one window, its web view and the start-up spinner.
+
+#include <gtk/gtk.h>
+#include <webkit/webkit.h>
+
+#include "app/app_delegate.h"
+#include "app/window_state.h"
+#include "common/glib_ptr.h"
+#include "common/milestones.h"
+
+namespace quorvel {
+
+void AppDelegate::buildWindow() {
+  // A persistent session: cookies and storage survive restarts, under the data
+  // directory rather than WebKit's default place.
+  std::string dataDir = settings_.supportDir + "/WebKit";
+  std::string cacheDir = settings_.home + "/Library/Caches/Quorvel";
+  auto session = GRef<WebKitNetworkSession>::adopt(webkit_network_session_new(dataDir.c_str(), cacheDir.c_str()));
+
+  webView = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session.get(), nullptr));
+  WebKitSettings* webSettings = webkit_web_view_get_settings(webView);
+  webkit_settings_set_enable_fullscreen(webSettings, TRUE);
+  webkit_settings_set_media_playback_requires_user_gesture(webSettings, FALSE);
+  webkit_settings_set_enable_back_forward_navigation_gestures(webSettings, TRUE);
+  webkit_settings_set_zoom_text_only(webSettings, FALSE);
+  // Page zoom, the Settings command, the navigation policy, the cursor hider and
+  // the connection watcher attach to the web view here.
+  gtk_widget_set_visible(GTK_WIDGET(webView), FALSE);
+  g_signal_connect_swapped(webView, "load-changed", G_CALLBACK(+[](AppDelegate* self, WebKitLoadEvent event) {
+                             if (event == WEBKIT_LOAD_FINISHED && !self->firstLoadLogged_) {
+                               self->firstLoadLogged_ = true;
+                               logMilestone("first page load finished");
+                             }
+                           }),
+                           this);
+
+  window = GTK_WINDOW(gtk_application_window_new(app_));
+  gtk_window_set_title(window, "Quorvel");
+  gtk_window_set_hide_on_close(window, TRUE);
+  gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
+  WindowState state = loadWindowState(settings_.supportDir + "/window-state");
+  gtk_window_set_default_size(window, state.width, state.height);
+  if (state.maximized) gtk_window_maximize(window);
+  g_signal_connect_swapped(window, "close-request", G_CALLBACK(+[](AppDelegate* self) -> gboolean {
+                             self->windowWillClose();
+                             return FALSE;  // let GTK hide it
+                           }),
+                           this);
+  // GTK destroys the windows when the application shuts down.
+  g_signal_connect_swapped(window, "destroy", G_CALLBACK(+[](AppDelegate* self) {
+                             self->window = nullptr;
+                             self->webView = nullptr;
+                             self->spinner = nullptr;
+                           }),
+                           this);
+
+  GtkWidget* overlay = gtk_overlay_new();
+  gtk_overlay_set_child(GTK_OVERLAY(overlay), GTK_WIDGET(webView));
+  spinner = gtk_spinner_new();
+  gtk_widget_set_size_request(spinner, 32, 32);
+  gtk_widget_set_halign(spinner, GTK_ALIGN_CENTER);
+  gtk_widget_set_valign(spinner, GTK_ALIGN_CENTER);
+  gtk_overlay_add_overlay(GTK_OVERLAY(overlay), spinner);
+  gtk_spinner_start(GTK_SPINNER(spinner));
+  gtk_window_set_child(window, overlay);
+
+  g_signal_connect_swapped(window, "map", G_CALLBACK(+[](AppDelegate*) { logMilestone("window shown"); }), this);
+  // Presented by applicationDidFinishLaunching once the menu bar is installed.
+}
+
+}  // namespace quorvel

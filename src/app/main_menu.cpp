@@ -1,0 +1,59 @@
+#include "app/main_menu.h"
+
+namespace quorvel {
+namespace {
+
+MenuEntry item(std::string title, std::string action, std::vector<std::string> accelerators = {}) {
+  return {MenuEntry::Kind::Item, std::move(title), std::move(action), std::move(accelerators)};
+}
+
+MenuEntry separator() { return {MenuEntry::Kind::Separator, {}, {}, {}}; }
+MenuEntry place(MenuEntry::Kind kind) { return {kind, {}, {}, {}}; }
+
+}  // namespace
+
+const std::vector<MenuSpec>& mainMenu() {
+  // Command maps to Ctrl; a capital letter adds Shift. Control-Command-F becomes
+  // F11, and F5 and Alt+arrows work as in every Linux browser.
+  static const std::vector<MenuSpec> menu = {
+      {"Quorvel",
+       {
+           item("About Quorvel", "app.about"),
+           item("Check for Updates\u2026", "app.check-for-updates"),
+           separator(),
+           place(MenuEntry::Kind::SettingsPlace),
+           separator(),
+           item("Hide Quorvel", "app.hide", {"<Primary>h"}),
+           separator(),
+           item("Quit Quorvel", "app.quit", {"<Primary>q"}),
+       }},
+      {"Edit",
+       {
+           item("Undo", "app.undo", {"<Primary>z"}),
+           item("Redo", "app.redo", {"<Primary><Shift>z"}),
+           separator(),
+           item("Cut", "app.cut", {"<Primary>x"}),
+           item("Copy", "app.copy", {"<Primary>c"}),
+           item("Paste", "app.paste", {"<Primary>v"}),
+           item("Select All", "app.select-all", {"<Primary>a"}),
+       }},
+      {"View",
+       {
+           item("Reload", "app.reload", {"<Primary>r", "F5"}),
+           item("Back", "app.go-back", {"<Primary>bracketleft", "<Alt>Left"}),
+           item("Forward", "app.go-forward", {"<Primary>bracketright", "<Alt>Right"}),
+           separator(),
+           place(MenuEntry::Kind::ZoomPlace),
+           separator(),
+           item("Enter Full Screen", "app.toggle-fullscreen", {"F11"}),
+       }},
+      {"Window",
+       {
+           item("Close", "app.close", {"<Primary>w"}),
+           item("Minimize", "app.minimize", {"<Primary>m"}),
+       }},
+  };
+  return menu;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,35 @@
+#pragma once
+// The menu bar as data: menus, items, actions and accelerators, in order. The GTK
+// layer turns it into a GMenu; tests compare it without a display.
+
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+struct MenuEntry {
+  enum class Kind {
+    Item,
+    Separator,
+    SettingsPlace,  // filled by the Settings command
+    ZoomPlace,      // filled by page zoom
+  };
+  Kind kind = Kind::Item;
+  std::string title;
+  std::string action;                     // "app.<name>"
+  std::vector<std::string> accelerators;  // the first is the one shown
+
+  bool operator==(const MenuEntry&) const = default;
+};
+
+struct MenuSpec {
+  std::string title;  // the application menu is labelled "Quorvel"
+  std::vector<MenuEntry> entries;
+
+  bool operator==(const MenuSpec&) const = default;
+};
+
+// Application menu, Edit, View, Window.
+const std::vector<MenuSpec>& mainMenu();
+
+}  // namespace quorvel

@@ -1,0 +1,42 @@
+#include "app/message_dialog.h"
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+namespace quorvel {
+namespace {
+
+struct Answer {
+  std::function<void(int)> done;
+};
+
+void responded(GtkDialog* dialog, int response, gpointer data) {
+  // Destroying the dialog frees the Answer, so take the callback out first.
+  auto done = std::move(static_cast<Answer*>(data)->done);
+  gtk_window_destroy(GTK_WINDOW(dialog));
+  if (done) done(response >= 0 ? response : -1);
+}
+
+}  // namespace
+
+void showMessageDialog(GtkWindow* parent, const std::string& primary, const std::string& secondary,
+                       std::vector<DialogButton> buttons, std::function<void(int)> done) {
+  if (buttons.empty()) buttons.push_back({"OK", 0});
+  // GtkMessageDialog is the native alert of GTK 4.8 (GtkAlertDialog needs 4.10).
+  GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
+                                             GTK_BUTTONS_NONE, "%s", primary.c_str());
+  if (!secondary.empty()) {
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", secondary.c_str());
+  }
+  for (const auto& button : buttons) {
+    gtk_dialog_add_button(GTK_DIALOG(dialog), button.label.c_str(), button.response);
+  }
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), buttons.back().response);
+  g_signal_connect_data(dialog, "response", G_CALLBACK(responded), new Answer{std::move(done)},
+                        [](gpointer data, GClosure*) { delete static_cast<Answer*>(data); },
+                        static_cast<GConnectFlags>(0));
+  gtk_window_present(GTK_WINDOW(dialog));
+}
+
+}  // namespace quorvel

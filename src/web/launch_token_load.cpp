@@ -1,0 +1,45 @@
+// LaunchToken::load: the part of the launch token that needs WebKit.
+
+#include <webkit/webkit.h>
+
+#include "common/glib_ptr.h"
+#include "server/launch_token.h"
+
+namespace quorvel {
+namespace {
+
+struct PendingLoad {
+  GWeakRef webView;
+  std::string url;
+  ~PendingLoad() { g_weak_ref_clear(&webView); }
+};
+
+void cookieStored(GObject* manager, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<PendingLoad> pending(static_cast<PendingLoad*>(data));
+  webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(manager), result, nullptr);
+  // A web view gone meanwhile simply gets no page.
+  auto webView = GRef<WebKitWebView>::adopt(static_cast<WebKitWebView*>(g_weak_ref_get(&pending->webView)));
+  if (webView) webkit_web_view_load_uri(webView.get(), pending->url.c_str());
+}
+
+}  // namespace
+
+void LaunchToken::load(const std::string& url, WebKitWebView* webView) const {
+  GUri* parsed = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
+  CPtr<GUri, g_uri_unref> uri(parsed);
+  if (!uri || !g_uri_get_host(uri.get())) {
+    g_warning("Not loading %s: it has no host for the launch token cookie", url.c_str());
+    return;
+  }
+  // A session cookie (no expiry) for the host alone, on every path.
+  CPtr<SoupCookie, soup_cookie_free> cookie(
+      soup_cookie_new(std::string(cookieName).c_str(), value_.c_str(), g_uri_get_host(uri.get()), "/", -1));
+
+  auto* pending = new PendingLoad{{}, url};
+  g_weak_ref_init(&pending->webView, webView);
+  WebKitNetworkSession* session = webkit_web_view_get_network_session(webView);
+  webkit_cookie_manager_add_cookie(webkit_network_session_get_cookie_manager(session), cookie.get(),
+                                   nullptr, cookieStored, pending);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,224 @@
+#include "web/update_checker.h"
+
+#include <gtk/gtk.h>
+#include <libsoup/soup.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/message_dialog.h"
+#include "common/glib_ptr.h"
+#include "web/update_feed.h"
+
+namespace quorvel {
+namespace {
+
+constexpr guint kFetchTimeoutSeconds = 30;
+constexpr guint kFirstAutomaticCheckSeconds = 5;
+constexpr double kDefaultIntervalSeconds = 86400;
+// As in the framework it stands in for: never more often than hourly.
+constexpr double kMinimumIntervalSeconds = 3600;
+constexpr gsize kReadChunk = 64 * 1024;
+
+enum class Mode { Quiet, Answer };
+
+}  // namespace
+
+struct UpdateChecker::State : std::enable_shared_from_this<State> {
+  std::string feedURL;           // empty: this copy has no feed
+  std::string currentVersion;    // CFBundleVersion
+  std::string shownVersion;      // CFBundleShortVersionString, else the above
+  GtkWindow* parent = nullptr;
+  GRef<SoupSession> session;
+  GRef<GCancellable> running;    // set while a check is under way
+  Mode mode = Mode::Quiet;
+  std::string body;
+  guint timer = 0;
+  guint interval = 0;            // seconds between automatic checks
+
+  ~State() {
+    if (running) g_cancellable_cancel(running.get());
+    g_clear_handle_id(&timer, g_source_remove);
+  }
+
+  void check(Mode requested);
+  void finish(const Result<UpdateVerdict>& verdict);
+  void fail(const std::string& reason) { finish(AppError(reason)); }
+  void answer(const Result<UpdateVerdict>& verdict);
+  void schedule(guint seconds);
+};
+
+namespace {
+
+// Async steps hold the state weakly: a checker gone meanwhile ends the chain.
+struct Step {
+  std::weak_ptr<UpdateChecker::State> owner;
+  GRef<SoupMessage> message;
+  GRef<GInputStream> stream;
+};
+
+void readMore(std::unique_ptr<Step> step);
+
+void chunkRead(GObject* source, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<Step> step(static_cast<Step*>(data));
+  GErrorHolder error;
+  GBytes* raw = g_input_stream_read_bytes_finish(G_INPUT_STREAM(source), result, error.out());
+  CPtr<GBytes, g_bytes_unref> bytes(raw);
+  auto state = step->owner.lock();
+  if (!state) return;
+  if (error) {
+    state->fail("The update feed could not be read: " + error.message() + ".");
+    return;
+  }
+  gsize size = 0;
+  const char* chunk = static_cast<const char*>(g_bytes_get_data(bytes.get(), &size));
+  if (size == 0) {
+    state->finish(judgeFeed(state->currentVersion, state->body));
+    return;
+  }
+  state->body.append(chunk, size);
+  // Stop reading at once rather than hold a huge body in memory.
+  if (state->body.size() > kMaxFeedBytes) {
+    state->finish(judgeFeed(state->currentVersion, state->body));
+    return;
+  }
+  readMore(std::move(step));
+}
+
+void readMore(std::unique_ptr<Step> step) {
+  auto state = step->owner.lock();
+  if (!state) return;
+  GInputStream* stream = step->stream.get();
+  g_input_stream_read_bytes_async(stream, kReadChunk, G_PRIORITY_DEFAULT, state->running.get(), chunkRead,
+                                  step.release());
+}
+
+void responseArrived(GObject* source, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<Step> step(static_cast<Step*>(data));
+  GErrorHolder error;
+  step->stream = GRef<GInputStream>::adopt(soup_session_send_finish(SOUP_SESSION(source), result, error.out()));
+  auto state = step->owner.lock();
+  if (!state) return;
+  if (!step->stream) {
+    state->fail("The update feed could not be reached: " + error.message() + ".");
+    return;
+  }
+  guint status = soup_message_get_status(step->message.get());
+  if (status != SOUP_STATUS_OK) {
+    state->fail("The update feed answered with HTTP status " + std::to_string(status) + ".");
+    return;
+  }
+  readMore(std::move(step));
+}
+
+}  // namespace
+
+void UpdateChecker::State::check(Mode requested) {
+  if (running) {
+    // A quiet check under way answers aloud if the user asked meanwhile.
+    if (requested == Mode::Answer) mode = Mode::Answer;
+    return;
+  }
+  mode = requested;
+  if (feedURL.empty()) {
+    if (mode == Mode::Answer) {
+      showMessageDialog(parent, "Quorvel can't check for updates.", "This copy of Quorvel has no update feed.",
+                        {}, nullptr);
+    }
+    return;
+  }
+  auto url = checkFeedURL(feedURL);
+  if (!url) {
+    answer(url.error());
+    return;
+  }
+  auto message = GRef<SoupMessage>::adopt(soup_message_new("GET", url.value().c_str()));
+  if (!message) {
+    answer(AppError("The update feed address is not a valid URL."));
+    return;
+  }
+  if (!session) {
+    session = GRef<SoupSession>::adopt(soup_session_new());
+    soup_session_set_timeout(session.get(), kFetchTimeoutSeconds);
+  }
+  running = GRef<GCancellable>::adopt(g_cancellable_new());
+  body.clear();
+  auto* step = new Step{weak_from_this(), GRef<SoupMessage>::retain(message.get()), {}};
+  soup_session_send_async(session.get(), message.get(), G_PRIORITY_DEFAULT, running.get(), responseArrived, step);
+}
+
+void UpdateChecker::State::schedule(guint seconds) {
+  using Weak = std::weak_ptr<State>;
+  timer = g_timeout_add_seconds_full(
+      G_PRIORITY_DEFAULT_IDLE, seconds,
+      [](gpointer data) -> gboolean {
+        if (auto state = static_cast<Weak*>(data)->lock()) {
+          state->timer = 0;
+          state->check(Mode::Quiet);
+          state->schedule(state->interval);
+        }
+        return G_SOURCE_REMOVE;
+      },
+      new Weak(weak_from_this()), [](gpointer data) { delete static_cast<Weak*>(data); });
+}
+
+void UpdateChecker::State::finish(const Result<UpdateVerdict>& verdict) {
+  running.reset();
+  body.clear();
+  body.shrink_to_fit();
+  answer(verdict);
+}
+
+void UpdateChecker::State::answer(const Result<UpdateVerdict>& verdict) {
+  if (!verdict) {
+    if (mode == Mode::Answer) {
+      showMessageDialog(parent, "Quorvel couldn't check for updates.", verdict.error().message(), {}, nullptr);
+    } else {
+      g_message("Automatic update check failed: %s", verdict.error().message().c_str());
+    }
+    return;
+  }
+  const UpdateVerdict& v = verdict.value();
+  if (v.kind == UpdateVerdict::Kind::UpToDate) {
+    if (mode == Mode::Answer) {
+      showMessageDialog(parent, "Quorvel is up to date.",
+                        "Version " + shownVersion + " is the newest version available.", {}, nullptr);
+    }
+    return;
+  }
+  std::string newVersion = v.newest.shortVersion.empty() ? v.newest.version : v.newest.shortVersion;
+  std::string text = "Quorvel " + newVersion + " is available; you have " + shownVersion + ".";
+  if (v.newest.downloadURL.empty()) {
+    showMessageDialog(parent, "A new version of Quorvel is available.", text, {}, nullptr);
+    return;
+  }
+  std::string download = v.newest.downloadURL;
+  showMessageDialog(parent, "A new version of Quorvel is available.", text + " Would you like to download it now?",
+                    {{"Later", GTK_RESPONSE_CANCEL}, {"Download", GTK_RESPONSE_ACCEPT}},
+                    [download](int response) {
+                      if (response != GTK_RESPONSE_ACCEPT) return;
+                      g_app_info_launch_default_for_uri_async(download.c_str(), nullptr, nullptr, nullptr,
+                                                              nullptr);
+                    });
+}
+
+UpdateChecker::UpdateChecker(const InfoDictionary& info) : state_(std::make_shared<State>()) {
+  state_->feedURL = infoString(info, "SUFeedURL").value_or("");
+  state_->currentVersion = infoString(info, "CFBundleVersion").value_or("0");
+  state_->shownVersion = infoString(info, "CFBundleShortVersionString").value_or(state_->currentVersion);
+
+  if (infoBool(info, "SUEnableAutomaticChecks").value_or(false) && !state_->feedURL.empty()) {
+    double interval = infoNumber(info, "SUScheduledCheckInterval").value_or(kDefaultIntervalSeconds);
+    if (!std::isfinite(interval)) interval = kDefaultIntervalSeconds;
+    state_->interval = static_cast<guint>(std::clamp(interval, kMinimumIntervalSeconds, 365.0 * 86400));
+    state_->schedule(kFirstAutomaticCheckSeconds);
+  }
+}
+
+UpdateChecker::~UpdateChecker() = default;
+
+void UpdateChecker::setParentWindow(GtkWindow* window) { state_->parent = window; }
+
+void UpdateChecker::checkForUpdates() { state_->check(Mode::Answer); }
+
+}  // namespace quorvel
