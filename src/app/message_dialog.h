@@ -11,7 +11,7 @@ namespace quorvel {
 
 struct DialogButton {
   std::string label;
-  int response;
+  int response;  // zero or more
 };
 
 // Shows `primary` in bold with `secondary` below, modal to `parent`. `done` gets the

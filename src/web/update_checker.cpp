@@ -194,9 +194,9 @@ void UpdateChecker::State::answer(const Result<UpdateVerdict>& verdict) {
   }
   std::string download = v.newest.downloadURL;
   showMessageDialog(parent, "A new version of Quorvel is available.", text + " Would you like to download it now?",
-                    {{"Later", GTK_RESPONSE_CANCEL}, {"Download", GTK_RESPONSE_ACCEPT}},
+                    {{"Later", 0}, {"Download", 1}},
                     [download](int response) {
-                      if (response != GTK_RESPONSE_ACCEPT) return;
+                      if (response != 1) return;
                       g_app_info_launch_default_for_uri_async(download.c_str(), nullptr, nullptr, nullptr,
                                                               nullptr);
                     });

@@ -12,6 +12,10 @@
 //   record=1             write arguments, directory and environment to
 //                        fake_server.record
 //
+// Every SIGINT and SIGTERM received is appended to fake_server.signals ("INT",
+// "TERM"), also when it is then ignored. A file feed.xml in the working directory
+// is served at /appcast.xml.
+//
 // It writes its PID to $PIDFILE, appends one line per request to
 // fake_requests.log in its working directory ("METHOD PATH|cookie=…|token=…"),
 // and serves a small page at every path but /up.
@@ -75,6 +79,15 @@ void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
     log << soup_server_message_get_method(msg) << " " << path << "|cookie=" << (cookie ? cookie : "")
         << "|token=" << (token ? token : "") << "\n";
   }
+  if (std::string(path) == "/appcast.xml") {
+    std::ifstream feed("feed.xml", std::ios::binary);
+    std::stringstream body;
+    body << feed.rdbuf();
+    std::string text = body.str();
+    soup_server_message_set_status(msg, feed ? 200 : 404, nullptr);
+    soup_server_message_set_response(msg, "application/rss+xml", SOUP_MEMORY_COPY, text.data(), text.size());
+    return;
+  }
   if (std::string(path) == "/up") {
     int status = upRequests < statuses.size() ? statuses[upRequests] : 200;
     ++upRequests;
@@ -103,14 +116,25 @@ gboolean startListening(gpointer server) {
   return G_SOURCE_REMOVE;
 }
 
+void noteSignal(const char* name) { std::ofstream("fake_server.signals", std::ios::app) << name << "\n"; }
+
 gboolean quitNow(gpointer) {
   g_main_loop_quit(loop);
   return G_SOURCE_REMOVE;
 }
 
+gboolean onInt(gpointer) {
+  noteSignal("INT");
+  if (conf["ignore_sigint"] != "1") g_main_loop_quit(loop);
+  return G_SOURCE_CONTINUE;
+}
+
 gboolean onTerm(gpointer) {
-  g_timeout_add(static_cast<guint>(confInt("term_exit_ms", 0)), quitNow, nullptr);
-  return G_SOURCE_REMOVE;
+  noteSignal("TERM");
+  if (conf["ignore_sigterm"] != "1") {
+    g_timeout_add(static_cast<guint>(confInt("term_exit_ms", 0)), quitNow, nullptr);
+  }
+  return G_SOURCE_CONTINUE;
 }
 
 gboolean endAsConfigured(gpointer) {
@@ -141,16 +165,8 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   loop = g_main_loop_new(nullptr, FALSE);
-  if (conf["ignore_sigint"] == "1") {
-    signal(SIGINT, SIG_IGN);
-  } else {
-    g_unix_signal_add(SIGINT, quitNow, nullptr);
-  }
-  if (conf["ignore_sigterm"] == "1") {
-    signal(SIGTERM, SIG_IGN);
-  } else {
-    g_unix_signal_add(SIGTERM, onTerm, nullptr);
-  }
+  g_unix_signal_add(SIGINT, onInt, nullptr);
+  g_unix_signal_add(SIGTERM, onTerm, nullptr);
   if (conf.count("exit_status") || conf.count("die_signal")) {
     g_timeout_add(static_cast<guint>(confInt("exit_after_ms", 0)), endAsConfigured, nullptr);
   }
