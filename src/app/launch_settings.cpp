@@ -3,7 +3,6 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -12,26 +11,10 @@
 
 #include "app/bundle.h"
 #include "common/glib_ptr.h"
+#include "server/text_file.h"
 
 namespace quorvel {
 namespace {
-
-std::optional<std::int64_t> parseDecimal(const std::string& text) {
-  std::string_view digits(text);
-  bool negative = false;
-  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
-    negative = digits.front() == '-';
-    digits.remove_prefix(1);
-  }
-  // from_chars would accept a second sign after the first; require digits.
-  if (digits.empty() || digits.front() < '0' || digits.front() > '9') return std::nullopt;
-  std::string signedDigits = (negative ? "-" : "") + std::string(digits);
-  std::int64_t value = 0;
-  const char* end = signedDigits.data() + signedDigits.size();
-  auto [ptr, ec] = std::from_chars(signedDigits.data(), end, value, 10);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
-}
 
 std::string joinUnder(const std::string& base, const char* relative) {
   return absoluteDirectory((std::filesystem::path(base) / relative).string(), "/");
@@ -47,7 +30,7 @@ std::unique_ptr<const LaunchSettings>& installed() {
 std::int64_t portFromInfo(const InfoDictionary& info) {
   auto text = infoString(info, "QuorvelPort");
   if (!text) return kDefaultPort;
-  return parseDecimal(*text).value_or(kDefaultPort);
+  return parseStrictDecimal(*text).value_or(kDefaultPort);
 }
 
 std::string absoluteDirectory(const std::string& path, const std::string& currentDirectory) {

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <climits>
 
 #include <glib.h>
@@ -55,20 +54,9 @@ void waitForEnd(const PidFd& process, std::chrono::milliseconds wait) {
 }  // namespace
 
 std::optional<int> parsePidFile(std::string_view text) {
-  std::string trimmed = trimWhitespace(text);
-  std::string_view digits(trimmed);
-  bool negative = false;
-  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
-    negative = digits.front() == '-';
-    digits.remove_prefix(1);
-  }
-  if (digits.empty() || digits.front() < '0' || digits.front() > '9') return std::nullopt;
-  long long magnitude = 0;
-  auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
-  if (ec != std::errc() || ptr != digits.data() + digits.size()) return std::nullopt;
-  long long value = negative ? -magnitude : magnitude;
-  if (value < INT_MIN || value > INT_MAX) return std::nullopt;
-  return static_cast<int>(value);
+  auto value = parseStrictDecimal(trimWhitespace(text));
+  if (!value || *value < INT_MIN || *value > INT_MAX) return std::nullopt;
+  return static_cast<int>(*value);
 }
 
 void killStaleServer(const std::string& pidFile, std::chrono::milliseconds wait) {

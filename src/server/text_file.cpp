@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 
 #include <glib.h>
 
@@ -66,6 +67,22 @@ std::string trimWhitespace(std::string_view utf8) {
     end = last;
   }
   return std::string(begin, static_cast<std::size_t>(end - begin));
+}
+
+std::optional<std::int64_t> parseStrictDecimal(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  // from_chars alone would take a second '-' and never a '+'.
+  if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
+  std::string signedDigits = (negative ? "-" : "") + std::string(text);
+  std::int64_t value = 0;
+  const char* end = signedDigits.data() + signedDigits.size();
+  auto [ptr, ec] = std::from_chars(signedDigits.data(), end, value, 10);
+  if (ec != std::errc() || ptr != end) return std::nullopt;
+  return value;
 }
 
 }  // namespace quorvel

@@ -3,6 +3,7 @@
 // they may be missing, huge, or not text at all.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,5 +15,9 @@ std::optional<std::string> readUtf8File(const std::string& path, std::size_t max
 
 // Drops white space and line breaks (Unicode's, not only ASCII) from both ends.
 std::string trimWhitespace(std::string_view utf8);
+
+// An optional '+' or '-', then one or more ASCII digits and nothing else, that fits
+// 64 bits.
+std::optional<std::int64_t> parseStrictDecimal(std::string_view text);
 
 }  // namespace quorvel
