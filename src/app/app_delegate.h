@@ -56,6 +56,7 @@ class AppDelegate {
   WebKitWebView* webView = nullptr;
   GtkWidget* spinner = nullptr;
   bool launched_ = false;
+  bool windowShownLogged_ = false;
   bool firstLoadLogged_ = false;
   unsigned signalSources_[3] = {};
 };

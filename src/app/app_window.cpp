@@ -64,7 +64,12 @@ void AppDelegate::buildWindow() {
   gtk_spinner_start(GTK_SPINNER(spinner));
   gtk_window_set_child(window, overlay);
 
-  g_signal_connect_swapped(window, "map", G_CALLBACK(+[](AppDelegate*) { logMilestone("window shown"); }), this);
+  g_signal_connect_swapped(window, "map", G_CALLBACK(+[](AppDelegate* self) {
+                             // Reopening maps the window again; only the first time counts.
+                             if (!self->windowShownLogged_) logMilestone("window shown");
+                             self->windowShownLogged_ = true;
+                           }),
+                           this);
   // Presented by applicationDidFinishLaunching once the menu bar is installed.
 }
 
