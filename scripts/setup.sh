@@ -9,7 +9,6 @@ packages=(
   libgtest-dev
   xvfb xauth xdotool imagemagick x11-utils metacity dbus-daemon
   ruby puma ruby-rack ruby-sqlite3
-  desktop-file-utils xdg-utils
 )
 
 missing=()
