@@ -57,10 +57,10 @@ void AppDelegate::installActions() {
 void AppDelegate::buildMenu() {
   installActions();
   auto bar = GRef<GMenu>::adopt(g_menu_new());
-  for (const MenuSpec& spec : mainMenu()) {
+  for (const MenuDescription& described : mainMenu()) {
     auto menu = GRef<GMenu>::adopt(g_menu_new());
     auto section = GRef<GMenu>::adopt(g_menu_new());
-    for (const MenuEntry& entry : spec.entries) {
+    for (const MenuEntry& entry : described.entries) {
       switch (entry.kind) {
         case MenuEntry::Kind::Separator:
           // GMenu draws separators between sections.
@@ -82,7 +82,7 @@ void AppDelegate::buildMenu() {
       }
     }
     g_menu_append_section(menu.get(), nullptr, G_MENU_MODEL(section.get()));
-    g_menu_append_submenu(bar.get(), spec.title.c_str(), G_MENU_MODEL(menu.get()));
+    g_menu_append_submenu(bar.get(), described.title.c_str(), G_MENU_MODEL(menu.get()));
   }
   gtk_application_set_menubar(app_, G_MENU_MODEL(bar.get()));
 }

@@ -12,10 +12,10 @@ MenuEntry place(MenuEntry::Kind kind) { return {kind, {}, {}, {}}; }
 
 }  // namespace
 
-const std::vector<MenuSpec>& mainMenu() {
+const std::vector<MenuDescription>& mainMenu() {
   // Command maps to Ctrl; a capital letter adds Shift. Control-Command-F becomes
   // F11, and F5 and Alt+arrows work as in every Linux browser.
-  static const std::vector<MenuSpec> menu = {
+  static const std::vector<MenuDescription> menu = {
       {"Quorvel",
        {
            item("About Quorvel", "app.about"),

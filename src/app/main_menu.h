@@ -22,14 +22,14 @@ struct MenuEntry {
   bool operator==(const MenuEntry&) const = default;
 };
 
-struct MenuSpec {
+struct MenuDescription {
   std::string title;  // the application menu is labelled "Quorvel"
   std::vector<MenuEntry> entries;
 
-  bool operator==(const MenuSpec&) const = default;
+  bool operator==(const MenuDescription&) const = default;
 };
 
 // Application menu, Edit, View, Window.
-const std::vector<MenuSpec>& mainMenu();
+const std::vector<MenuDescription>& mainMenu();
 
 }  // namespace quorvel

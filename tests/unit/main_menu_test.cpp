@@ -8,7 +8,7 @@
 namespace quorvel {
 namespace {
 
-std::vector<std::string> titles(const MenuSpec& menu) {
+std::vector<std::string> titles(const MenuDescription& menu) {
   std::vector<std::string> out;
   for (const auto& e : menu.entries) {
     switch (e.kind) {
