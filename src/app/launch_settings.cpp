@@ -94,6 +94,17 @@ void installLaunchSettings(LaunchSettings settings) {
 
 namespace quorvel {
 
+Environment processEnvironment() {
+  Environment environment;
+  gchar** entries = g_get_environ();
+  for (gchar** entry = entries; entry && *entry; ++entry) {
+    const char* equals = std::strchr(*entry, '=');
+    if (equals) environment.emplace(std::string(static_cast<const char*>(*entry), equals), std::string(equals + 1));
+  }
+  g_strfreev(entries);
+  return environment;
+}
+
 LaunchInputs processLaunchInputs() {
   LaunchInputs in;
   BundlePaths bundle = locateBundle(runningExecutable());
@@ -101,12 +112,7 @@ LaunchInputs processLaunchInputs() {
   in.resourcePath = bundle.resources;
   in.resourceSearchedAt = bundle.resourcesSearchedAt;
 
-  gchar** environment = g_get_environ();
-  for (gchar** entry = environment; entry && *entry; ++entry) {
-    const char* equals = std::strchr(*entry, '=');
-    if (equals) in.environment.emplace(std::string(static_cast<const char*>(*entry), equals), std::string(equals + 1));
-  }
-  g_strfreev(environment);
+  in.environment = processEnvironment();
 
   // The account's own home, not $HOME: this is the fallback for when HOME is unset.
   if (const passwd* account = getpwuid(getuid()); account && account->pw_dir) {

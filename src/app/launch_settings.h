@@ -62,6 +62,9 @@ void installLaunchSettings(LaunchSettings settings);
 
 namespace quorvel {
 
+// A copy of this process's environment.
+Environment processEnvironment();
+
 // The real inputs: the bundle around /proc/self/exe, its Info.plist, the process
 // environment, the account's home directory and the current directory.
 LaunchInputs processLaunchInputs();

@@ -46,9 +46,6 @@ std::string makeBundle(const std::string& root, const std::string& program);
 // Launch settings for a bundle's resources with `home` as base directory.
 LaunchSettings settingsFor(const std::string& resources, const std::string& home, int port);
 
-// Runs the default main context until `done` holds or `timeout` passes.
-template <typename Predicate>
-bool runMainLoopUntil(Predicate done, std::chrono::milliseconds timeout);
 bool iterateMainLoopOnce(std::chrono::milliseconds maxWait);
 
 // Starts the controller and runs the main loop until its one completion arrives
@@ -61,6 +58,7 @@ std::string builtBundleResources();
 // True if a process with this PID exists (a zombie counts as gone).
 bool processAlive(pid_t pid);
 
+// Runs the default main context until `done` holds or `timeout` passes.
 template <typename Predicate>
 bool runMainLoopUntil(Predicate done, std::chrono::milliseconds timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;

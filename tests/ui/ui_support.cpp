@@ -129,14 +129,7 @@ Desktop::~Desktop() {
 }
 
 EnvironmentList Desktop::environment(const Environment& extra) const {
-  Environment env;
-  gchar** own = g_get_environ();
-  for (gchar** e = own; e && *e; ++e) {
-    std::string entry = *e;
-    auto eq = entry.find('=');
-    if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
-  }
-  g_strfreev(own);
+  Environment env = processEnvironment();
   env.erase("WAYLAND_DISPLAY");
   env["DISPLAY"] = display_;
   env["DBUS_SESSION_BUS_ADDRESS"] = busAddress_;
