@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "server/app_error.h"
+#include "base/app_error.h"
 #include "server/process_config.h"
 
 namespace quorvel {

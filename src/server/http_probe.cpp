@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "common/glib_ptr.h"
+#include "base/glib_ptr.h"
 
 namespace quorvel {
 

@@ -6,10 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/random_bytes.h"
 #include "server/http_request.h"
-#include "server/random_bytes.h"
-
-typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 
@@ -32,10 +30,6 @@ class LaunchToken {
 
   // A GET of `url` carrying the token header, with a 60-second timeout.
   HttpRequest request(const std::string& url) const;
-
-  // Stores the token cookie for the URL's host in the web view's cookie store, and
-  // only then loads the URL (without the header). Lives with the web code.
-  void load(const std::string& url, WebKitWebView* webView) const;
 
  private:
   std::string value_;

@@ -2,7 +2,7 @@
 
 #include <glib.h>
 
-#include "common/glib_ptr.h"
+#include "base/glib_ptr.h"
 #include "server/secret_key_base.h"
 
 namespace quorvel {

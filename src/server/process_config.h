@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/launch_settings.h"
-#include "server/app_error.h"
+#include "base/app_error.h"
+#include "base/random_bytes.h"
+#include "launch/launch_settings.h"
 #include "server/launch_token.h"
-#include "server/random_bytes.h"
 
 namespace quorvel {
 

@@ -2,7 +2,7 @@
 
 #include <glib.h>
 
-#include "server/text_file.h"
+#include "base/text_file.h"
 
 namespace quorvel {
 namespace {

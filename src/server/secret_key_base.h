@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "server/app_error.h"
-#include "server/random_bytes.h"
+#include "base/app_error.h"
+#include "base/random_bytes.h"
 
 namespace quorvel {
 

@@ -9,7 +9,7 @@
 
 #include <glib.h>
 
-#include "common/milestones.h"
+#include "base/milestones.h"
 #include "server/http_probe.h"
 #include "server/instance_lock.h"
 #include "server/process_config.h"

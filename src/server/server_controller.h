@@ -9,8 +9,8 @@
 #include <string_view>
 #include <thread>
 
-#include "app/launch_settings.h"
-#include "server/app_error.h"
+#include "base/app_error.h"
+#include "launch/launch_settings.h"
 #include "server/child_process.h"
 #include "server/launch_token.h"
 

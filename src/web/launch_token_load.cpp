@@ -1,9 +1,8 @@
-// LaunchToken::load: the part of the launch token that needs WebKit.
+#include "web/launch_token_load.h"
 
 #include <webkit/webkit.h>
 
-#include "common/glib_ptr.h"
-#include "server/launch_token.h"
+#include "base/glib_ptr.h"
 
 namespace quorvel {
 namespace {
@@ -24,7 +23,7 @@ void cookieStored(GObject* manager, GAsyncResult* result, gpointer data) {
 
 }  // namespace
 
-void LaunchToken::load(const std::string& url, WebKitWebView* webView) const {
+void loadWithToken(const LaunchToken& token, const std::string& url, WebKitWebView* webView) {
   GUri* parsed = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
   CPtr<GUri, g_uri_unref> uri(parsed);
   if (!uri || !g_uri_get_host(uri.get())) {
@@ -33,7 +32,7 @@ void LaunchToken::load(const std::string& url, WebKitWebView* webView) const {
   }
   // A session cookie (no expiry) for the host alone, on every path.
   CPtr<SoupCookie, soup_cookie_free> cookie(
-      soup_cookie_new(std::string(cookieName).c_str(), value_.c_str(), g_uri_get_host(uri.get()), "/", -1));
+      soup_cookie_new(std::string(LaunchToken::cookieName).c_str(), token.value().c_str(), g_uri_get_host(uri.get()), "/", -1));
 
   auto* pending = new PendingLoad{{}, url};
   g_weak_ref_init(&pending->webView, webView);

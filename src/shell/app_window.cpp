@@ -3,10 +3,10 @@
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
 
-#include "app/app_delegate.h"
-#include "app/window_state.h"
-#include "common/glib_ptr.h"
-#include "common/milestones.h"
+#include "base/glib_ptr.h"
+#include "base/milestones.h"
+#include "shell/app_delegate.h"
+#include "shell/window_state.h"
 
 namespace quorvel {
 

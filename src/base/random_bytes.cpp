@@ -1,4 +1,4 @@
-#include "server/random_bytes.h"
+#include "base/random_bytes.h"
 
 #include <sys/random.h>
 

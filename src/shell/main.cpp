@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/app_delegate.h"
-#include "app/launch_settings.h"
-#include "common/glib_ptr.h"
-#include "common/milestones.h"
+#include "base/glib_ptr.h"
+#include "base/milestones.h"
+#include "launch/launch_settings.h"
+#include "shell/app_delegate.h"
 
 int main(int, char** argv) {
   using namespace quorvel;

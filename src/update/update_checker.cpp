@@ -1,14 +1,12 @@
-#include "web/update_checker.h"
+#include "update/update_checker.h"
 
-#include <gtk/gtk.h>
 #include <libsoup/soup.h>
 
 #include <algorithm>
 #include <cmath>
 
-#include "app/message_dialog.h"
-#include "common/glib_ptr.h"
-#include "web/update_feed.h"
+#include "base/glib_ptr.h"
+#include "update/update_feed.h"
 
 namespace quorvel {
 namespace {
@@ -28,7 +26,7 @@ struct UpdateChecker::State : std::enable_shared_from_this<State> {
   std::string feedURL;           // empty: this copy has no feed
   std::string currentVersion;    // CFBundleVersion
   std::string shownVersion;      // CFBundleShortVersionString, else the above
-  GtkWindow* parent = nullptr;
+  UpdateChecker::Presenter present;
   GRef<SoupSession> session;
   GRef<GCancellable> running;    // set while a check is under way
   Mode mode = Mode::Quiet;
@@ -122,8 +120,7 @@ void UpdateChecker::State::check(Mode requested) {
   mode = requested;
   if (feedURL.empty()) {
     if (mode == Mode::Answer) {
-      showMessageDialog(parent, "Quorvel can't check for updates.", "This copy of Quorvel has no update feed.",
-                        {}, nullptr);
+      present({"Quorvel can't check for updates.", "This copy of Quorvel has no update feed.", {}});
     }
     return;
   }
@@ -172,7 +169,7 @@ void UpdateChecker::State::finish(const Result<UpdateVerdict>& verdict) {
 void UpdateChecker::State::answer(const Result<UpdateVerdict>& verdict) {
   if (!verdict) {
     if (mode == Mode::Answer) {
-      showMessageDialog(parent, "Quorvel couldn't check for updates.", verdict.error().message(), {}, nullptr);
+      present({"Quorvel couldn't check for updates.", verdict.error().message(), {}});
     } else {
       g_message("Automatic update check failed: %s", verdict.error().message().c_str());
     }
@@ -181,28 +178,23 @@ void UpdateChecker::State::answer(const Result<UpdateVerdict>& verdict) {
   const UpdateVerdict& v = verdict.value();
   if (v.kind == UpdateVerdict::Kind::UpToDate) {
     if (mode == Mode::Answer) {
-      showMessageDialog(parent, "Quorvel is up to date.",
-                        "Version " + shownVersion + " is the newest version available.", {}, nullptr);
+      present({"Quorvel is up to date.", "Version " + shownVersion + " is the newest version available.", {}});
     }
     return;
   }
   std::string newVersion = v.newest.shortVersion.empty() ? v.newest.version : v.newest.shortVersion;
   std::string text = "Quorvel " + newVersion + " is available; you have " + shownVersion + ".";
   if (v.newest.downloadURL.empty()) {
-    showMessageDialog(parent, "A new version of Quorvel is available.", text, {}, nullptr);
-    return;
+    present({"A new version of Quorvel is available.", text, {}});
+  } else {
+    present({"A new version of Quorvel is available.", text + " Would you like to download it now?",
+             v.newest.downloadURL});
   }
-  std::string download = v.newest.downloadURL;
-  showMessageDialog(parent, "A new version of Quorvel is available.", text + " Would you like to download it now?",
-                    {{"Later", 0}, {"Download", 1}},
-                    [download](int response) {
-                      if (response != 1) return;
-                      g_app_info_launch_default_for_uri_async(download.c_str(), nullptr, nullptr, nullptr,
-                                                              nullptr);
-                    });
 }
 
-UpdateChecker::UpdateChecker(const InfoDictionary& info) : state_(std::make_shared<State>()) {
+UpdateChecker::UpdateChecker(const InfoDictionary& info, Presenter present)
+    : state_(std::make_shared<State>()) {
+  state_->present = std::move(present);
   state_->feedURL = infoString(info, "SUFeedURL").value_or("");
   state_->currentVersion = infoString(info, "CFBundleVersion").value_or("0");
   state_->shownVersion = infoString(info, "CFBundleShortVersionString").value_or(state_->currentVersion);
@@ -216,8 +208,6 @@ UpdateChecker::UpdateChecker(const InfoDictionary& info) : state_(std::make_shar
 }
 
 UpdateChecker::~UpdateChecker() = default;
-
-void UpdateChecker::setParentWindow(GtkWindow* window) { state_->parent = window; }
 
 void UpdateChecker::checkForUpdates() { state_->check(Mode::Answer); }
 

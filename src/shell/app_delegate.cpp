@@ -1,4 +1,4 @@
-#include "app/app_delegate.h"
+#include "shell/app_delegate.h"
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>
@@ -6,14 +6,18 @@
 
 #include <csignal>
 
-#include "app/message_dialog.h"
-#include "app/window_state.h"
-#include "common/milestones.h"
+#include "base/milestones.h"
+#include "shell/message_dialog.h"
+#include "shell/window_state.h"
+#include "web/launch_token_load.h"
 
 namespace quorvel {
 
 AppDelegate::AppDelegate(GtkApplication* app, const LaunchSettings& settings)
-    : app_(app), settings_(settings), server(settings), updater(settings.info) {
+    : app_(app),
+      settings_(settings),
+      server(settings),
+      updater(settings.info, [this](const UpdateMessage& message) { showUpdateMessage(message); }) {
   g_signal_connect(app, "activate", G_CALLBACK(onActivate), this);
   g_signal_connect(app, "shutdown", G_CALLBACK(onShutdown), this);
   // SIGINT, SIGTERM and SIGHUP quit in order, so that the server is stopped too.
@@ -58,7 +62,6 @@ void AppDelegate::applicationDidFinishLaunching() {
   // Shown only now: with a session bus, GTK does not add a menu bar that is set
   // after the window has been realized.
   gtk_window_present(window);
-  updater.setParentWindow(window);
   // The controller owns the pending completion and drops it if it goes first.
   server.start([this](const Status& result) { startDidFinish(result); });
 }
@@ -69,7 +72,7 @@ void AppDelegate::startDidFinish(const Status& result) {
     gtk_overlay_remove_overlay(GTK_OVERLAY(gtk_widget_get_parent(spinner)), spinner);
     spinner = nullptr;
     gtk_widget_set_visible(GTK_WIDGET(webView), TRUE);
-    server.launchToken().load(settings_.baseURL, webView);
+    loadWithToken(server.launchToken(), settings_.baseURL, webView);
     return;
   }
   g_message("Quorvel couldn't start: %s", result.error().message().c_str());
@@ -124,6 +127,17 @@ void AppDelegate::showAbout() {
   gtk_show_about_dialog(window, "program-name", "Quorvel", "version", version.c_str(), "comments",
                         "A local web application as a desktop program.", "logo-icon-name",
                         "applications-internet", nullptr);
+}
+
+void AppDelegate::showUpdateMessage(const UpdateMessage& message) {
+  if (message.downloadURL.empty()) {
+    showMessageDialog(window, message.primary, message.secondary, {}, nullptr);
+    return;
+  }
+  std::string url = message.downloadURL;
+  showMessageDialog(window, message.primary, message.secondary, {{"Later", 0}, {"Download", 1}}, [url](int response) {
+    if (response == 1) g_app_info_launch_default_for_uri_async(url.c_str(), nullptr, nullptr, nullptr, nullptr);
+  });
 }
 
 void AppDelegate::quit() {

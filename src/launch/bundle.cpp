@@ -1,4 +1,4 @@
-#include "app/bundle.h"
+#include "launch/bundle.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "app/info_dictionary.h"
+#include "launch/info_dictionary.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-#include "common/glib_ptr.h"
+#include "base/glib_ptr.h"
 
 namespace quorvel {
 namespace {

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "app/info_dictionary.h"
-#include "server/app_error.h"
+#include "base/app_error.h"
+#include "launch/info_dictionary.h"
 
 namespace quorvel {
 

@@ -1,11 +1,11 @@
-#include "app/window_state.h"
+#include "shell/window_state.h"
 
 #include <glib.h>
 
 #include <filesystem>
 
-#include "common/glib_ptr.h"
-#include "server/text_file.h"
+#include "base/glib_ptr.h"
+#include "base/text_file.h"
 
 namespace quorvel {
 namespace {

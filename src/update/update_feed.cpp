@@ -1,4 +1,4 @@
-#include "web/update_feed.h"
+#include "update/update_feed.h"
 
 #include <gio/gio.h>
 #include <glib.h>
@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "common/glib_ptr.h"
+#include "base/glib_ptr.h"
 
 namespace quorvel {
 namespace {

@@ -4,24 +4,29 @@
 // it also checks quietly at start and every SUScheduledCheckInterval seconds,
 // speaking only when an update exists.
 
+#include <functional>
 #include <memory>
 #include <string>
 
-#include "app/info_dictionary.h"
-
-typedef struct _GtkWindow GtkWindow;
+#include "launch/info_dictionary.h"
 
 namespace quorvel {
 
+// What a check has to tell the user; the shell shows it as a dialog.
+struct UpdateMessage {
+  std::string primary;
+  std::string secondary;
+  std::string downloadURL;  // set: offer "Download" (the default) and "Later"
+};
+
 class UpdateChecker {
  public:
-  explicit UpdateChecker(const InfoDictionary& info);
+  using Presenter = std::function<void(const UpdateMessage&)>;
+
+  UpdateChecker(const InfoDictionary& info, Presenter present);
   ~UpdateChecker();
   UpdateChecker(const UpdateChecker&) = delete;
   UpdateChecker& operator=(const UpdateChecker&) = delete;
-
-  // Dialogs are modal to this window once it exists.
-  void setParentWindow(GtkWindow* window);
 
   // The menu command: always answers, also when up to date or when it failed.
   void checkForUpdates();

@@ -4,9 +4,9 @@
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
 
-#include "app/app_delegate.h"
-#include "app/main_menu.h"
-#include "common/glib_ptr.h"
+#include "base/glib_ptr.h"
+#include "shell/app_delegate.h"
+#include "shell/main_menu.h"
 
 namespace quorvel {
 namespace {

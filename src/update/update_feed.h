@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "server/app_error.h"
+#include "base/app_error.h"
 
 namespace quorvel {
 

@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "server/app_error.h"
+#include "base/app_error.h"
 #include "server/server_controller.h"
-#include "web/update_checker.h"
+#include "update/update_checker.h"
 
 typedef struct _GtkApplication GtkApplication;
 typedef struct _GtkWindow GtkWindow;
@@ -41,6 +41,7 @@ class AppDelegate {
   void goForward();
   void toggleFullScreen();
   void showAbout();
+  void showUpdateMessage(const UpdateMessage& message);
   void quit();
 
   static void onActivate(GtkApplication* app, AppDelegate* self);

@@ -1,4 +1,4 @@
-#include "common/milestones.h"
+#include "base/milestones.h"
 
 #include <time.h>
 #include <unistd.h>

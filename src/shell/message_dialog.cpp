@@ -1,4 +1,4 @@
-#include "app/message_dialog.h"
+#include "shell/message_dialog.h"
 
 #include <gtk/gtk.h>
 

@@ -1,4 +1,4 @@
-#include "app/launch_settings.h"
+#include "launch/launch_settings.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -9,9 +9,9 @@
 
 #include <glib.h>
 
-#include "app/bundle.h"
-#include "common/glib_ptr.h"
-#include "server/text_file.h"
+#include "base/glib_ptr.h"
+#include "base/text_file.h"
+#include "launch/bundle.h"
 
 namespace quorvel {
 namespace {
