@@ -18,7 +18,7 @@ module QuorvelSample
   def self.app(config, db: Database.open(config.database_path))
     log = RequestLog.new(config.request_log_path)
     Rack::Builder.new do
-      use RequestLog::Middleware, log
+      use RequestLog::Middleware, log, config.launch_token
       use LaunchToken, config.launch_token
       use Rack::Static, urls: ["/assets"], root: PUBLIC_DIR,
                         header_rules: [[:all, { "Cache-Control" => "no-cache" }]]

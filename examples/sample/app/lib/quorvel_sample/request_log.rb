@@ -27,21 +27,24 @@ module QuorvelSample
       warn "quorvel-sample: could not write #{@path}: #{e.message}"
     end
 
-    # Outermost middleware, so refused requests are logged too.
+    # Outermost middleware, so refused requests are logged too. It logs cookie
+    # names and how the launch token came, never a secret value.
     class Middleware
-      def initialize(app, log)
+      def initialize(app, log, token)
         @app = app
         @log = log
+        @token = token.to_s.b
       end
 
       def call(env)
+        cookies = Rack::Utils.parse_cookies(env)
         facts = {
           "event" => "request",
           "method" => env["REQUEST_METHOD"],
           "path" => "#{env['SCRIPT_NAME']}#{env['PATH_INFO']}",
           "query" => env["QUERY_STRING"].to_s,
-          "cookies" => Rack::Utils.parse_cookies(env),
-          "token_header" => env["HTTP_LAUNCH_TOKEN"]
+          "cookies" => cookies.keys,
+          "token" => token_source(env["HTTP_LAUNCH_TOKEN"], cookies[LaunchToken::COOKIE])
         }
         status, headers, body = @app.call(env)
         @log.write(facts.merge("status" => status.to_i))
@@ -49,6 +52,16 @@ module QuorvelSample
       rescue StandardError
         @log.write(facts.merge("status" => 500)) if facts
         raise
+      end
+
+      private
+
+      # "header" or "cookie" for the one that matched, else "wrong" or "none".
+      def token_source(header, cookie)
+        return "header" if header && Rack::Utils.secure_compare(header.b, @token)
+        return "cookie" if cookie && Rack::Utils.secure_compare(cookie.b, @token)
+
+        header || cookie ? "wrong" : "none"
       end
     end
 
