@@ -1,19 +1,16 @@
 #include "test_support.h"
 
 #include <arpa/inet.h>
+#include <glib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
-#include <stdexcept>
-
-#include <glib.h>
-#include <gtest/gtest.h>
-
-#include <thread>
 
 #include "server/server_controller.h"
 
@@ -21,25 +18,13 @@ namespace fs = std::filesystem;
 
 namespace quorvel::test {
 
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "quorvel-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
+TempDir::TempDir() : path_(takeString(g_dir_make_tmp("quorvel-test-XXXXXX", nullptr))) {}
 
-TempDir::~TempDir() {
-  std::error_code ec;
-  // Restore write permission where a test took it away, so everything goes.
-  for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->is_directory(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-  }
-  fs::remove_all(path_, ec);
-}
+TempDir::~TempDir() { fs::remove_all(path_); }
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::stringstream s;
-  s << in.rdbuf();
+  s << std::ifstream(path, std::ios::binary).rdbuf();
   return s.str();
 }
 
@@ -48,18 +33,28 @@ void writeFile(const std::string& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary) << contents;
 }
 
-bool exists(const std::string& path) {
-  std::error_code ec;
-  return fs::exists(fs::symlink_status(path, ec));
+bool exists(const std::string& path) { return fs::exists(fs::symlink_status(path)); }
+
+int count(const std::string& text, const std::string& needle) {
+  int n = 0;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+  return n;
+}
+
+int loopbackSocket(int port, bool listening) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
+  auto* raw = reinterpret_cast<sockaddr*>(&address);
+  if (listening ? bind(fd, raw, sizeof address) != 0 || listen(fd, 16) != 0 : connect(fd, raw, sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 int freePort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  int fd = loopbackSocket(0, true);
   sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
   socklen_t length = sizeof address;
   getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
   close(fd);
@@ -67,32 +62,49 @@ int freePort() {
 }
 
 std::string fakeServerPath() { return FAKE_SERVER_PATH; }
+std::string builtBundleResources() { return QUORVEL_BUNDLE_RESOURCES; }
 
 std::string makeBundle(const std::string& root, const std::string& program) {
   fs::path resources = fs::path(root) / "Quorvel.app/Contents/Resources";
   fs::create_directories(resources / "ruby/bin");
   fs::create_directories(resources / "app");
   fs::copy_file(program, resources / "ruby/bin/ruby", fs::copy_options::overwrite_existing);
-  writeFile((resources / "server.rb").string(), "# not read by the fake server\n");
   return resources.string();
 }
 
-LaunchSettings settingsFor(const std::string& resources, const std::string& home, int port) {
+LaunchInputs inputsWith(Environment environment) {
   LaunchInputs in;
+  in.resourcePath = "/A/Resources";
+  in.environment = std::move(environment);
+  in.fallbackHome = "/home/account";
+  in.currentDirectory = "/work/cwd";
+  return in;
+}
+
+LaunchSettings settingsFor(const std::string& resources, const std::string& home, int port) {
+  LaunchInputs in = inputsWith({{"QUORVEL_HOME", home}, {"USER", "tester"}});
   in.info["QuorvelPort"] = std::to_string(port);
   in.resourcePath = resources;
-  in.environment = {{"QUORVEL_HOME", home}, {"USER", "tester"}};
-  in.fallbackHome = "/nonexistent";
-  in.currentDirectory = "/";
   return computeLaunchSettings(in).value();
 }
 
-bool iterateMainLoopOnce(std::chrono::milliseconds maxWait) {
-  // Wake the loop after maxWait even if nothing happens.
-  guint timer = g_timeout_add(static_cast<guint>(maxWait.count()), [](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
-  bool dispatched = g_main_context_iteration(nullptr, TRUE);
-  if (GSource* source = g_main_context_find_source_by_id(nullptr, timer)) g_source_destroy(source);
-  return dispatched;
+bool processAlive(pid_t pid) {
+  std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  auto close = stat.rfind(") ");
+  return close != std::string::npos && stat[close + 2] != 'Z';
+}
+
+bool runMainLoopUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    // Wake the loop now and then even if nothing happens.
+    guint timer = g_timeout_add(
+        50, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
+    g_main_context_iteration(nullptr, TRUE);
+    if (GSource* source = g_main_context_find_source_by_id(nullptr, timer)) g_source_destroy(source);
+  }
+  return true;
 }
 
 Status startAndWait(ServerController& controller, std::chrono::milliseconds timeout) {
@@ -105,19 +117,19 @@ Status startAndWait(ServerController& controller, std::chrono::milliseconds time
     result = status;
   });
   EXPECT_TRUE(runMainLoopUntil([&] { return result.has_value(); }, timeout));
-  runMainLoopUntil([] { return false; }, std::chrono::milliseconds(100));
+  runMainLoopUntil([] { return false; }, 100ms);
   EXPECT_EQ(calls, 1) << "exactly one completion";
   return result.value_or(AppError("no completion"));
 }
 
-std::string builtBundleResources() { return QUORVEL_BUNDLE_RESOURCES; }
+std::string messageOf(const Status& status) { return status.ok() ? "success" : status.error().message(); }
 
-bool processAlive(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return false;
-  auto close = line.rfind(')');
-  return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+double secondsFor(const std::function<void()>& action) {
+  auto begin = std::chrono::steady_clock::now();
+  action();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
 }
+
+void ProcessTest::TearDown() { EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a zombie was left"; }
 
 }  // namespace quorvel::test

@@ -1,0 +1,18 @@
+#!/bin/sh
+# Fails when a source file includes a header from a layer that is not below its
+# own (base < launch < server < web, update < shell), or when a layer below the
+# web view names GTK or WebKit.
+cd "$(dirname "$0")/../src" || exit 2
+rank() { case $1 in base) echo 0 ;; launch) echo 1 ;; server) echo 2 ;; web|update) echo 3 ;; *) echo 4 ;; esac; }
+status=0
+for file in */*; do
+  for used in $(sed -n 's|^#include "\([a-z]*\)/.*|\1|p' "$file" | sort -u); do
+    if [ "$used" != "${file%%/*}" ] && [ "$(rank "$used")" -ge "$(rank "${file%%/*}")" ]; then
+      echo "$file includes from $used/, which is not below ${file%%/*}/" && status=1
+    fi
+  done
+done
+if grep -rnE 'gtk/|webkit/|Gtk[A-Z]|WebKit[A-Z]|GDK_|GTK_|WEBKIT_' base launch server update; then
+  echo "the lines above name GTK or WebKit below the web view" && status=1
+fi
+exit $status
