@@ -1,0 +1,48 @@
+#pragma once
+// Which pages stay in the window and which go to the desktop: pure functions of
+// the URL, the frame and the server's address, so a table can test them.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quorvel {
+
+// The server's own address: baseURL's host and the port from the launch settings.
+struct LocalOrigin {
+  std::string host;
+  std::int64_t port = 0;
+};
+
+// The origin of `baseURL` (its host) served on `port`.
+LocalOrigin originOf(const std::string& baseURL, std::int64_t port);
+
+using OptionalURL = std::optional<std::string>;
+
+// The server's own pages: an absent URL, one with the origin's host (exactly) and
+// an explicit port equal to the origin's, and about: and data: URLs.
+bool isLocal(const OptionalURL& url, const LocalOrigin& origin);
+
+enum class Navigation {
+  Allow,          // load it here
+  HandToDesktop,  // open it with the desktop's default handler, and not here
+};
+
+// A navigation action as WebKitGTK reports it, without knowing the frame: local
+// URLs load, and so do others WebKit can load itself (http, https, blob, file),
+// until their response shows whether they are the main frame's.
+Navigation decideNavigationAction(const OptionalURL& url, const LocalOrigin& origin);
+
+// The response to a navigation: the main frame's main resource stays only if local.
+Navigation decideResponse(const std::string& url, bool mainFrameMainResource, const LocalOrigin& origin);
+
+enum class NewWindow {
+  Nothing,        // no URL: nothing to open
+  LoadHere,       // replace the current page
+  HandToDesktop,
+};
+
+// A request for a new window: never a second window.
+NewWindow decideNewWindow(const OptionalURL& url, const LocalOrigin& origin);
+
+}  // namespace quorvel
