@@ -8,7 +8,7 @@ packages=(
   libgtk-4-dev libwebkitgtk-6.0-dev libsoup-3.0-dev libplist-dev libxml2-dev
   libgtest-dev
   xvfb xauth xdotool imagemagick x11-utils metacity dbus-daemon
-  ruby puma ruby-rack ruby-sqlite3 python3
+  ruby puma ruby-rack ruby-sqlite3 python3 libglib2.0-bin
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include "base/milestones.h"
 #include "shell/message_dialog.h"
 #include "shell/window_state.h"
+#include "web/desktop.h"
 #include "web/launch_token_load.h"
 
 namespace quorvel {
@@ -72,6 +73,8 @@ void AppDelegate::startDidFinish(const Status& result) {
     gtk_overlay_remove_overlay(GTK_OVERLAY(gtk_widget_get_parent(spinner)), spinner);
     spinner = nullptr;
     gtk_widget_set_visible(GTK_WIDGET(webView), TRUE);
+    // The first keys go to the page without a click first.
+    gtk_widget_grab_focus(GTK_WIDGET(webView));
     loadWithToken(server.launchToken(), settings_.baseURL, webView);
     return;
   }
@@ -80,7 +83,9 @@ void AppDelegate::startDidFinish(const Status& result) {
 }
 
 void AppDelegate::applicationShouldHandleReopen() {
-  if (window) gtk_window_present(window);
+  if (!window) return;
+  gtk_window_present(window);
+  if (gtk_widget_get_visible(GTK_WIDGET(webView))) gtk_widget_grab_focus(GTK_WIDGET(webView));
 }
 
 void AppDelegate::windowWillClose() {
@@ -135,9 +140,10 @@ void AppDelegate::showUpdateMessage(const UpdateMessage& message) {
     return;
   }
   std::string url = message.downloadURL;
-  showMessageDialog(window, message.primary, message.secondary, {{"Later", 0}, {"Download", 1}}, [url](int response) {
-    if (response == 1) g_app_info_launch_default_for_uri_async(url.c_str(), nullptr, nullptr, nullptr, nullptr);
-  });
+  showMessageDialog(window, message.primary, message.secondary, {{"Later", 0}, {"Download", 1}},
+                    [url](int response) {
+                      if (response == 1) openWithDesktop(url);
+                    });
 }
 
 void AppDelegate::quit() {

@@ -6,9 +6,15 @@
 
 #include "base/app_error.h"
 #include "server/server_controller.h"
+#include "shell/download_notice.h"
 #include "update/update_checker.h"
+#include "web/downloads.h"
+#include "web/navigation_policy.h"
+#include "web/page_dialogs.h"
+#include "web/settings_command.h"
 
 typedef struct _GtkApplication GtkApplication;
+typedef struct _GtkEventControllerKey GtkEventControllerKey;
 typedef struct _GtkWindow GtkWindow;
 typedef struct _GtkWidget GtkWidget;
 typedef struct _WebKitWebView WebKitWebView;
@@ -33,6 +39,7 @@ class AppDelegate {
   void buildWindow();   // app_window.cpp
   void buildMenu();     // app_menu.cpp
   void installActions();
+  void letThePageHaveItsKeysFirst();
   void saveWindowState();
 
   // Menu actions.
@@ -44,6 +51,8 @@ class AppDelegate {
   void showUpdateMessage(const UpdateMessage& message);
   void quit();
 
+  static int keyPressed(GtkEventControllerKey* controller, unsigned keyval, unsigned keycode, unsigned state,
+                        AppDelegate* self);
   static void onActivate(GtkApplication* app, AppDelegate* self);
   static void onShutdown(GtkApplication* app, AppDelegate* self);
 
@@ -51,8 +60,13 @@ class AppDelegate {
   const LaunchSettings& settings_;
   ServerController server;
   UpdateChecker updater;
-  // The page-zoom, Settings, cursor-hider and connection-watcher objects take
-  // their places here and in buildWindow() as they are built.
+  // The page-zoom, cursor-hider and connection-watcher objects take their places
+  // here and in buildWindow() as they are built.
+  std::unique_ptr<SettingsCommand> settingsCommand;
+  std::unique_ptr<NavigationPolicy> navigationPolicy;
+  std::unique_ptr<PageDialogs> pageDialogs;
+  std::unique_ptr<Downloads> downloads;
+  std::unique_ptr<DownloadNotice> downloadNotice;
   GtkWindow* window = nullptr;
   WebKitWebView* webView = nullptr;
   GtkWidget* spinner = nullptr;

@@ -16,6 +16,15 @@ struct ActionHandler {
   void (*run)(AppDelegate*);
 };
 
+bool isPageFirst(const char* action) {
+  for (const auto& menu : mainMenu()) {
+    for (const auto& entry : menu.entries) {
+      if (entry.pageFirst && entry.action == action) return true;
+    }
+  }
+  return false;
+}
+
 void activated(GSimpleAction*, GVariant*, gpointer data) {
   auto* handler = static_cast<ActionHandler*>(data);
   handler->run(handler->self);
@@ -42,6 +51,7 @@ void AppDelegate::installActions() {
       {"go-back", [](Self* s) { s->goBack(); }},
       {"go-forward", [](Self* s) { s->goForward(); }},
       {"toggle-fullscreen", [](Self* s) { s->toggleFullScreen(); }},
+      {"settings", [](Self* s) { s->settingsCommand->openSettings(); }},
       {"close", [](Self* s) { gtk_window_close(s->window); }},
       {"minimize", [](Self* s) { gtk_window_minimize(s->window); }},
   };
@@ -52,6 +62,31 @@ void AppDelegate::installActions() {
                           static_cast<GConnectFlags>(0));
     g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action.get()));
   }
+  // Settings needs a page to ask: off, accelerator included, while the web view is hidden.
+  g_object_bind_property(webView, "visible", g_action_map_lookup_action(G_ACTION_MAP(app_), "settings"), "enabled",
+                         G_BINDING_SYNC_CREATE);
+}
+
+void AppDelegate::letThePageHaveItsKeysFirst() {
+  // GTK matches application accelerators before the focused widget sees a key. For
+  // the editing keys, hand the key to the web view first instead: if the page leaves
+  // it, WebKit activates the application's action for it after all.
+  GtkEventController* keys = gtk_event_controller_key_new();
+  gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_CAPTURE);
+  g_signal_connect(keys, "key-pressed", G_CALLBACK(keyPressed), this);
+  gtk_widget_add_controller(GTK_WIDGET(window), keys);
+}
+
+gboolean AppDelegate::keyPressed(GtkEventControllerKey* controller, guint keyval, guint, guint state,
+                                 AppDelegate* self) {
+  if (gtk_window_get_focus(self->window) != GTK_WIDGET(self->webView)) return FALSE;
+  auto modifiers = static_cast<GdkModifierType>(state & gtk_accelerator_get_default_mod_mask());
+  GCharPtr accel(gtk_accelerator_name(gdk_keyval_to_lower(keyval), modifiers));
+  CPtr<gchar*, g_strfreev> actions(gtk_application_get_actions_for_accel(self->app_, accel.get()));
+  for (gchar** action = actions.get(); action && *action; ++action) {
+    if (isPageFirst(*action)) return gtk_event_controller_key_forward(controller, GTK_WIDGET(self->webView));
+  }
+  return FALSE;
 }
 
 void AppDelegate::buildMenu() {
@@ -75,9 +110,8 @@ void AppDelegate::buildMenu() {
           gtk_application_set_accels_for_action(app_, entry.action.c_str(), accels.data());
           break;
         }
-        case MenuEntry::Kind::SettingsPlace:
         case MenuEntry::Kind::ZoomPlace:
-          // The Settings command and page zoom add their items to this section.
+          // Page zoom adds its items to this section.
           break;
       }
     }

@@ -6,6 +6,7 @@
 #include "base/glib_ptr.h"
 #include "base/milestones.h"
 #include "shell/app_delegate.h"
+#include "shell/message_dialog.h"
 #include "shell/window_state.h"
 
 namespace quorvel {
@@ -23,9 +24,20 @@ void AppDelegate::buildWindow() {
   webkit_settings_set_media_playback_requires_user_gesture(webSettings, FALSE);
   webkit_settings_set_enable_back_forward_navigation_gestures(webSettings, TRUE);
   webkit_settings_set_zoom_text_only(webSettings, FALSE);
-  // Page zoom, the Settings command, the navigation policy, the cursor hider and
-  // the connection watcher attach to the web view here.
+  // The cursor hider, page zoom and the connection watcher attach to the web view here.
   gtk_widget_set_visible(GTK_WIDGET(webView), FALSE);
+  settingsCommand = std::make_unique<SettingsCommand>(webView, settings_.baseURL + "settings");
+  navigationPolicy = std::make_unique<NavigationPolicy>(webView, originOf(settings_.baseURL, settings_.port));
+  pageDialogs = std::make_unique<PageDialogs>(webView, [this](const std::string& message, bool confirm,
+                                                               std::function<void(bool)> answer) {
+    std::vector<DialogButton> buttons;
+    if (confirm) buttons = {{"_OK", 1, true}, {"_Cancel", 0}};
+    showMessageDialog(window, message, {}, buttons, [answer](int response) { answer(response == 1); });
+  });
+  downloadNotice = std::make_unique<DownloadNotice>();
+  downloads = std::make_unique<Downloads>(session.get(), [this](const DownloadReport& report) {
+    downloadNotice->show(report);
+  });
   g_signal_connect_swapped(webView, "load-changed", G_CALLBACK(+[](AppDelegate* self, WebKitLoadEvent event) {
                              if (event == WEBKIT_LOAD_FINISHED && !self->firstLoadLogged_) {
                                self->firstLoadLogged_ = true;
@@ -54,7 +66,9 @@ void AppDelegate::buildWindow() {
                            }),
                            this);
 
+  GtkWidget* content = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   GtkWidget* overlay = gtk_overlay_new();
+  gtk_widget_set_vexpand(overlay, TRUE);
   gtk_overlay_set_child(GTK_OVERLAY(overlay), GTK_WIDGET(webView));
   spinner = gtk_spinner_new();
   gtk_widget_set_size_request(spinner, 32, 32);
@@ -62,7 +76,10 @@ void AppDelegate::buildWindow() {
   gtk_widget_set_valign(spinner, GTK_ALIGN_CENTER);
   gtk_overlay_add_overlay(GTK_OVERLAY(overlay), spinner);
   gtk_spinner_start(GTK_SPINNER(spinner));
-  gtk_window_set_child(window, overlay);
+  gtk_box_append(GTK_BOX(content), overlay);
+  gtk_box_append(GTK_BOX(content), downloadNotice->widget());
+  gtk_window_set_child(window, content);
+  letThePageHaveItsKeysFirst();
 
   g_signal_connect_swapped(window, "map", G_CALLBACK(+[](AppDelegate* self) {
                              // Reopening maps the window again; only the first time counts.

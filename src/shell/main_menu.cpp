@@ -7,6 +7,10 @@ MenuEntry item(std::string title, std::string action, std::vector<std::string> a
   return {MenuEntry::Kind::Item, std::move(title), std::move(action), std::move(accelerators)};
 }
 
+MenuEntry editing(std::string title, std::string action, std::string accelerator) {
+  return {MenuEntry::Kind::Item, std::move(title), std::move(action), {std::move(accelerator)}, true};
+}
+
 MenuEntry separator() { return {MenuEntry::Kind::Separator, {}, {}, {}}; }
 MenuEntry place(MenuEntry::Kind kind) { return {kind, {}, {}, {}}; }
 
@@ -21,7 +25,7 @@ const std::vector<MenuDescription>& mainMenu() {
            item("About Quorvel", "app.about"),
            item("Check for Updates\u2026", "app.check-for-updates"),
            separator(),
-           place(MenuEntry::Kind::SettingsPlace),
+           item("Settings", "app.settings", {"<Primary>comma"}),
            separator(),
            item("Hide Quorvel", "app.hide", {"<Primary>h"}),
            separator(),
@@ -29,13 +33,13 @@ const std::vector<MenuDescription>& mainMenu() {
        }},
       {"Edit",
        {
-           item("Undo", "app.undo", {"<Primary>z"}),
-           item("Redo", "app.redo", {"<Primary><Shift>z"}),
+           editing("Undo", "app.undo", "<Primary>z"),
+           editing("Redo", "app.redo", "<Primary><Shift>z"),
            separator(),
-           item("Cut", "app.cut", {"<Primary>x"}),
-           item("Copy", "app.copy", {"<Primary>c"}),
-           item("Paste", "app.paste", {"<Primary>v"}),
-           item("Select All", "app.select-all", {"<Primary>a"}),
+           editing("Cut", "app.cut", "<Primary>x"),
+           editing("Copy", "app.copy", "<Primary>c"),
+           editing("Paste", "app.paste", "<Primary>v"),
+           editing("Select All", "app.select-all", "<Primary>a"),
        }},
       {"View",
        {

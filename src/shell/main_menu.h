@@ -11,13 +11,15 @@ struct MenuEntry {
   enum class Kind {
     Item,
     Separator,
-    SettingsPlace,  // filled by the Settings command
-    ZoomPlace,      // filled by page zoom
+    ZoomPlace,  // filled by page zoom
   };
   Kind kind = Kind::Item;
   std::string title;
   std::string action;                     // "app.<name>"
   std::vector<std::string> accelerators;  // the first is the one shown
+  // The page sees these keys first; the action runs only if the page leaves them
+  // (editing keys, so that a script editor in the page keeps its own undo).
+  bool pageFirst = false;
 
   bool operator==(const MenuEntry&) const = default;
 };

@@ -29,10 +29,12 @@ void showMessageDialog(GtkWindow* parent, const std::string& primary, const std:
   if (!secondary.empty()) {
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", secondary.c_str());
   }
+  int preferred = buttons.back().response;
   for (const auto& button : buttons) {
     gtk_dialog_add_button(GTK_DIALOG(dialog), button.label.c_str(), button.response);
+    if (button.preferred) preferred = button.response;
   }
-  gtk_dialog_set_default_response(GTK_DIALOG(dialog), buttons.back().response);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), preferred);
   g_signal_connect_data(dialog, "response", G_CALLBACK(responded), new Answer{std::move(done)},
                         [](gpointer data, GClosure*) { delete static_cast<Answer*>(data); },
                         static_cast<GConnectFlags>(0));

@@ -13,7 +13,7 @@
 // Every SIGINT and SIGTERM received is appended to fake_server.signals. It writes
 // its PID to $PIDFILE and appends "METHOD PATH?QUERY|cookie=…|token=…" to
 // fake_requests.log for each request. A file www/PATH in its working directory is
-// served at PATH (as an attachment when the query says "attachment"; .html as a page,
+// served at PATH (www/index.html at /) (as an attachment when the query says "attachment"; .html as a page,
 // .bin as binary, anything else as text); every other path gets a small page.
 
 #include <glib-unix.h>
@@ -23,6 +23,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -50,15 +51,16 @@ void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
                                   (query ? std::string("?") + query : "") + "|cookie=" + (cookie ? cookie : "") +
                                   "|token=" + (token ? token : ""));
   std::string status = "200", type = "text/html", body = "<!doctype html><title>Fake</title><h1>Fake server</h1>";
-  std::ifstream file("www" + name, std::ios::binary);
+  const std::string served = "www" + (name == "/" ? "/index.html" : name);
+  std::ifstream file(served, std::ios::binary);
   if (name == "/up") {
     if (!std::getline(statuses, status, ',')) status = "200";
     body = "up";
-  } else if (file && name.find("..") == std::string::npos) {
+  } else if (std::filesystem::is_regular_file(served) && name.find("..") == std::string::npos) {
     std::stringstream s;
     s << file.rdbuf();
     body = s.str();
-    type = name.ends_with(".html") ? "text/html" : name.ends_with(".bin") ? "application/octet-stream" : "text/plain";
+    type = served.ends_with(".html") ? "text/html" : served.ends_with(".bin") ? "application/octet-stream" : "text/plain";
     if (query && std::string(query) == "attachment") {
       soup_message_headers_append(soup_server_message_get_response_headers(msg), "Content-Disposition", "attachment");
     }

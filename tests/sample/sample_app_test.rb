@@ -5,6 +5,7 @@
 
 require "minitest/autorun"
 require "cgi"
+require "csv"
 require "fileutils"
 require "json"
 require "rack/mock"
@@ -65,6 +66,8 @@ class SampleAppTest < Minitest::Test
     assert_includes home, "Buy &lt;oat&gt; milk"
     refute_includes home, "elsewhere"
     assert_includes home, "Hello, Ada."
+    csv = browse("GET", "/notes.csv")
+    assert_equal ['attachment; filename="notes.csv"', "Buy <oat> milk"], [csv.headers["Content-Disposition"], CSV.parse(csv.body)[1][2]]
     assert_match %r{session-count.*<strong>1</strong>}, home
     assert_match %r{session-count.*<strong>0</strong>}, browse("GET", "/", app: build_app(secret: "other").last).body
 

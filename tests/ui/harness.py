@@ -110,6 +110,18 @@ class Bundle:
         return [int(pid) for pid in os.listdir("/proc") if pid.isdigit() and runs_here(pid)]
 
 
+class Foreign:
+    # A second fake server on a port of its own: another site, as far as Quorvel can tell.
+    def __init__(self, folder):
+        self.port, self.folder = free_port(), Path(folder)
+        write(self.folder / "fake_server.conf", "")
+        self.process = subprocess.Popen([BUILD / "tests/fake_server", "-b", f"tcp://127.0.0.1:{self.port}"],
+                                        cwd=folder, stdout=subprocess.DEVNULL)
+
+    def requests(self):
+        return read(self.folder / "fake_requests.log")
+
+
 class Quorvel:
     # One run of the bundle's executable with `home` as its home and XDG folders.
     def __init__(self, bundle, home):
@@ -138,7 +150,7 @@ class Quorvel:
     def windows(self, name=""):
         # Visible windows of this process of a real size (GTK maps tiny helpers too).
         ids = xdotool("search", "--onlyvisible", "--pid", str(self.process.pid), "--name", name).split()
-        return [w for w in ids if min(size(w)) > 50]
+        return [w for w in ids if xdotool("getwindowpid", w) == str(self.process.pid) and min(size(w)) > 50]
 
     def main_window(self, timeout=20):
         eventually(lambda: self.windows("^Quorvel$"), timeout)
@@ -173,6 +185,18 @@ class UiTest(unittest.TestCase):
         run = Quorvel(bundle, self.home)
         self.addCleanup(run.close)
         return run
+
+    def foreign(self):
+        site = Foreign(os.path.join(self.dir, "foreign"))
+        self.addCleanup(lambda: (site.process.kill(), site.process.wait()))
+        return site
+
+    def page(self, name, **values):
+        # A page from tests/ui/pages with its placeholders (FOREIGN, ...) filled in.
+        text = (Path(__file__).parent / "pages" / name).read_text()
+        for key, value in values.items():
+            text = text.replace(key, str(value))
+        return text
 
     def handler(self, *mime_types):
         # Registers a default handler for `mime_types` that records what it is asked

@@ -1,6 +1,7 @@
 # frozen_string_literal: true
 
 require "cgi"
+require "csv"
 require "erb"
 require "json"
 require "rack/request"
@@ -21,6 +22,7 @@ module QuorvelSample
       %w[GET /] => :home,
       %w[GET /up] => :up,
       %w[GET /about] => :about,
+      %w[GET /notes.csv] => :export,
       %w[GET /settings] => :settings,
       %w[POST /settings] => :update_settings,
       %w[POST /notes] => :create_note,
@@ -86,6 +88,16 @@ module QuorvelSample
         req.session["notes_added"] = req.session["notes_added"].to_i + 1
       end
       redirect("/")
+    end
+
+    # The notes as a file to keep: the window saves it to the download folder.
+    def export(_req)
+      csv = CSV.generate do |rows|
+        rows << %w[id created_at body]
+        @db.notes.each { |note| rows << [note.id, note.created_at, note.body] }
+      end
+      [200, { "Content-Type" => "text/csv; charset=utf-8", "Content-Disposition" => 'attachment; filename="notes.csv"' },
+       [csv]]
     end
 
     def settings(req)

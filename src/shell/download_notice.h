@@ -1,0 +1,24 @@
+#pragma once
+// A short notice inside the window when a download ends: "Saved NAME to Downloads"
+// with "Open" and "Show in Folder", or why it failed.
+
+#include "web/downloads.h"
+
+typedef struct _GtkWidget GtkWidget;
+
+namespace quorvel {
+
+class DownloadNotice {
+ public:
+  DownloadNotice();
+  // To place in the window; hidden until there is something to say.
+  GtkWidget* widget() const { return bar_; }
+  void show(const DownloadReport& report);
+
+ private:
+  GtkWidget* bar_;     // owned by the window once placed
+  GtkWidget* label_;
+  std::string path_;   // the last saved file
+};
+
+}  // namespace quorvel

@@ -1,0 +1,102 @@
+#include "web/downloads.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <webkit/webkit.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "base/glib_ptr.h"
+#include "web/download_name.h"
+
+namespace quorvel {
+namespace {
+
+// One download under way; it lives as long as its WebKitDownload.
+struct Job {
+  Job(std::weak_ptr<Downloads::Report> to, std::string in) : report(std::move(to)), folder(std::move(in)) {}
+  std::weak_ptr<Downloads::Report> report;  // gone with the Downloads object
+  std::string folder;
+  std::string name;
+  std::string temporary;
+  bool failed = false;
+};
+
+void tell(const Job& job, const DownloadReport& what) {
+  if (auto report = job.report.lock()) (*report)(what);
+}
+
+std::string downloadFolder() {
+  const char* folder = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
+  return folder ? folder : g_get_home_dir();
+}
+
+gboolean decideDestination(WebKitDownload* download, const char* suggested, Job* job) {
+  job->name = safeDownloadName(suggested ? suggested : "");
+  g_mkdir_with_parents(job->folder.c_str(), 0755);
+  // Reserved now, overwritten by WebKit, renamed at the end.
+  std::string pattern = job->folder + "/." + job->name + ".XXXXXX.part";
+  int fd = g_mkstemp_full(pattern.data(), O_RDWR | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    job->failed = true;
+    tell(*job, {false, job->name, {}, {}, g_strerror(errno)});
+    webkit_download_cancel(download);
+    return TRUE;
+  }
+  close(fd);
+  job->temporary = pattern;
+  webkit_download_set_allow_overwrite(download, TRUE);
+  webkit_download_set_destination(download, job->temporary.c_str());
+  return TRUE;
+}
+
+void failed(WebKitDownload*, GError* error, Job* job) {
+  if (!job->temporary.empty()) unlink(job->temporary.c_str());
+  // Nobody cancels but Quorvel itself, and then it has already said why.
+  if (!job->failed && !g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER)) {
+    tell(*job, {false, job->name, {}, {}, error->message});
+  }
+  job->failed = true;
+}
+
+void finished(WebKitDownload*, Job* job) {
+  if (job->failed) return;
+  const GCharPtr shown(g_filename_display_basename(job->folder.c_str()));
+  // RENAME_NOREPLACE: a file that appeared meanwhile is never replaced either.
+  for (int n = 0; n < 10000; ++n) {
+    std::string path = job->folder + "/" + numberedName(job->name, n);
+    if (renameat2(AT_FDCWD, job->temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+      g_debug("Saved a download as %s", path.c_str());
+      tell(*job, {true, numberedName(job->name, n), path, shown.get(), {}});
+      return;
+    }
+    if (errno != EEXIST) break;
+  }
+  std::string reason = g_strerror(errno);
+  unlink(job->temporary.c_str());
+  tell(*job, {false, job->name, {}, shown.get(), reason});
+}
+
+}  // namespace
+
+Downloads::Downloads(WebKitNetworkSession* session, Report report)
+    : session_(session), report_(std::make_shared<Report>(std::move(report))) {
+  g_signal_connect(session_, "download-started", G_CALLBACK(+[](WebKitNetworkSession*, WebKitDownload* download,
+                                                                Downloads* self) {
+                     auto* job = new Job(self->report_, downloadFolder());
+                     g_object_set_data_full(G_OBJECT(download), "quorvel-download", job,
+                                            [](gpointer data) { delete static_cast<Job*>(data); });
+                     g_signal_connect(download, "decide-destination", G_CALLBACK(decideDestination), job);
+                     g_signal_connect(download, "failed", G_CALLBACK(failed), job);
+                     g_signal_connect(download, "finished", G_CALLBACK(finished), job);
+                   }),
+                   this);
+}
+
+Downloads::~Downloads() { g_signal_handlers_disconnect_by_data(session_, this); }
+
+}  // namespace quorvel

@@ -1,0 +1,75 @@
+#include "web/page_dialogs.h"
+
+#include <webkit/webkit.h>
+
+#include <memory>
+#include <vector>
+
+#include "base/glib_ptr.h"
+
+namespace quorvel {
+namespace {
+
+using DialogRef = CPtr<WebKitScriptDialog, webkit_script_dialog_unref>;
+
+void fileChosen(GtkNativeDialog* native, int response, WebKitFileChooserRequest* request) {
+  auto chooser = GRef<GtkNativeDialog>::adopt(native);  // its only reference: it goes with this answer
+  std::vector<GCharPtr> paths;
+  if (response == GTK_RESPONSE_ACCEPT) {
+    auto files = GRef<GListModel>::adopt(gtk_file_chooser_get_files(GTK_FILE_CHOOSER(native)));
+    for (guint i = 0; i < g_list_model_get_n_items(files.get()); ++i) {
+      auto file = GRef<GFile>::adopt(G_FILE(g_list_model_get_item(files.get(), i)));
+      if (GCharPtr path{g_file_get_path(file.get())}) paths.push_back(std::move(path));
+    }
+  }
+  if (paths.empty()) {
+    webkit_file_chooser_request_cancel(request);
+    return;
+  }
+  std::vector<const char*> list;
+  for (const auto& path : paths) list.push_back(path.get());
+  list.push_back(nullptr);
+  webkit_file_chooser_request_select_files(request, list.data());
+}
+
+}  // namespace
+
+PageDialogs::PageDialogs(WebKitWebView* webView, Present present) : webView_(webView), present_(std::move(present)) {
+  g_signal_connect(webView_, "script-dialog", G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog,
+                                                             PageDialogs* self) -> gboolean {
+                     WebKitScriptDialogType type = webkit_script_dialog_get_dialog_type(dialog);
+                     if (type != WEBKIT_SCRIPT_DIALOG_ALERT && type != WEBKIT_SCRIPT_DIALOG_CONFIRM) return FALSE;
+                     // The page's script waits until the dialog is closed.
+                     auto held = std::make_shared<DialogRef>(webkit_script_dialog_ref(dialog));
+                     bool confirm = type == WEBKIT_SCRIPT_DIALOG_CONFIRM;
+                     self->present_(webkit_script_dialog_get_message(dialog), confirm, [held, confirm](bool ok) {
+                       if (confirm) webkit_script_dialog_confirm_set_confirmed(held->get(), ok);
+                       webkit_script_dialog_close(held->get());
+                     });
+                     return TRUE;
+                   }),
+                   this);
+  g_signal_connect(webView_, "run-file-chooser", G_CALLBACK(+[](WebKitWebView* view, WebKitFileChooserRequest* request,
+                                                                PageDialogs*) -> gboolean {
+                     auto* window = GTK_WINDOW(gtk_widget_get_root(GTK_WIDGET(view)));
+                     // No filter by type: the page's accept list is a hint the chooser need not follow.
+                     bool several = webkit_file_chooser_request_get_select_multiple(request);
+                     GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
+                         several ? "Open Files" : "Open File", window, GTK_FILE_CHOOSER_ACTION_OPEN, nullptr, nullptr);
+                     gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(chooser), TRUE);
+                     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(chooser), several);
+                     g_signal_connect_data(chooser, "response", G_CALLBACK(fileChosen), g_object_ref(request),
+                                           [](gpointer held, GClosure*) {
+                                             GRef<WebKitFileChooserRequest>::adopt(
+                                                 static_cast<WebKitFileChooserRequest*>(held));
+                                           },
+                                           G_CONNECT_DEFAULT);
+                     gtk_native_dialog_show(GTK_NATIVE_DIALOG(chooser));
+                     return TRUE;
+                   }),
+                   this);
+}
+
+PageDialogs::~PageDialogs() { g_signal_handlers_disconnect_by_data(webView_, this); }
+
+}  // namespace quorvel

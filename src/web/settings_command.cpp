@@ -1,0 +1,34 @@
+#include "web/settings_command.h"
+
+#include <webkit/webkit.h>
+
+#include "base/glib_ptr.h"
+
+namespace quorvel {
+
+SettingsCommand::SettingsCommand(WebKitWebView* webView, std::string plainSettingsURL)
+    : webView_(webView), plainSettingsURL_(std::make_shared<const std::string>(std::move(plainSettingsURL))) {}
+
+void SettingsCommand::openSettings() {
+  if (auto* window = GTK_WINDOW(gtk_widget_get_root(GTK_WIDGET(webView_)))) gtk_window_present(window);
+  gtk_widget_grab_focus(GTK_WIDGET(webView_));
+  // The answer holds this command weakly: a command gone meanwhile loads nothing.
+  auto* weak = new std::weak_ptr<const std::string>(plainSettingsURL_);
+  webkit_web_view_evaluate_javascript(
+      webView_, linkScript, -1, nullptr, nullptr, nullptr,
+      [](GObject* view, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<std::weak_ptr<const std::string>> owner(static_cast<std::weak_ptr<const std::string>*>(data));
+        auto fallback = owner->lock();
+        auto value = GRef<JSCValue>::adopt(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr));
+        if (!fallback) return;
+        std::string url = *fallback;
+        if (value && jsc_value_is_string(value.get())) {
+          GCharPtr href(jsc_value_to_string(value.get()));
+          if (g_uri_is_valid(href.get(), G_URI_FLAGS_NONE, nullptr)) url = href.get();
+        }
+        webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), url.c_str());
+      },
+      weak);
+}
+
+}  // namespace quorvel

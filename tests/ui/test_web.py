@@ -1,0 +1,107 @@
+# What the window adds around the page: the navigation policy, page dialogs,
+# Settings, downloads and the keyboard.
+
+import os
+import time
+import unittest
+
+from harness import UiTest, eventually, press, read, run, screenshot, write, xdotool
+
+
+class WebUi(UiTest):
+    def start(self, conf=""):
+        self.site = self.foreign()
+        self.site.serve = lambda path, text: write(self.site.folder / "www" / path, text)
+        self.opened = self.handler("x-scheme-handler/http", "x-scheme-handler/https", "x-scheme-handler/mailto")
+        bundle = self.bundle(conf)
+        for name in ("index.html", "second.html", "third.html"):
+            bundle.serve(name, self.page("keys.html", FOREIGN=self.site.port))
+        self.site.serve("frame.html", "<p>framed</p><img src='/frame-image.txt'>")
+        self.quorvel_run = self.quorvel(bundle)
+        return bundle
+
+    def key(self, keys, bundle, logged):
+        press(self.quorvel_run.main_window(), keys)
+        self.assertTrue(eventually(lambda: logged in bundle.requests()), f"{logged}: {bundle.requests()}")
+
+    def test_links_stay_or_go_to_the_desktop_and_settings_follow_the_page(self):
+        bundle = self.start("ready_after_ms=2500\n")
+        window = self.quorvel_run.main_window()
+        press(window, "ctrl+comma")  # Settings is off while the server starts
+        self.assertTrue(self.quorvel_run.wait_page(), self.quorvel_run.log())
+        self.key("x", bundle, "GET /log?key=x")  # the page has the keys without a click
+        self.assertTrue(eventually(lambda: "GET /frame-image.txt" in self.site.requests()), "the iframe shows its page")
+        self.key("1", bundle, "GET /log?key=1")
+        self.key("2", bundle, "GET /log?key=2")
+        self.key("4", bundle, "GET /log?key=4")
+        expected = [f"http://127.0.0.1:{self.site.port}/foreign.html", "mailto:someone@example.com",
+                    f"http://127.0.0.1:{self.site.port}/new-window.html"]
+        self.assertTrue(eventually(lambda: read(self.opened).split() == expected), read(self.opened))
+        self.key("ctrl+z", bundle, "GET /log?key=ctrl+z")  # the page sees its own undo key
+        self.key("3", bundle, "GET /second.html")
+        self.key("5", bundle, "GET /third.html")
+        self.assertEqual(len(self.quorvel_run.windows()), 1, "never a second window")
+        self.assertNotIn("/settings", bundle.requests())
+
+        self.key("ctrl+comma", bundle, "GET /my-settings")  # the page's own link
+        press(window, "ctrl+w")
+        self.assertTrue(eventually(lambda: not self.quorvel_run.main_window(0.1)))
+        run("gapplication", "action", "app.quorvel.Quorvel", "settings")
+        self.assertTrue(eventually(lambda: "GET /settings|" in bundle.requests()), "no link there: the fallback")
+        self.assertEqual(self.quorvel_run.main_window(5), window, "shown again")
+        screenshot("root", "settings.png")
+
+
+    def test_alert_confirm_and_file_inputs_answer_the_page(self):
+        bundle = self.start()
+        self.assertTrue(self.quorvel_run.wait_page(), self.quorvel_run.log())
+        files = os.path.join(self.dir, "files")
+        for name in ("a.txt", "b.txt"):
+            write(os.path.join(files, name), name)
+        self.key("a", bundle, "GET /log?key=a")
+        time.sleep(0.5)
+        self.assertNotIn("alert=closed", bundle.requests(), "the page's script waits for the answer")
+        screenshot("root", "alert-from-page.png")
+        press(self.quorvel_run.dialog(), "Return")
+        self.assertTrue(eventually(lambda: "GET /log?alert=closed" in bundle.requests()))
+        for keys, answer in (("Return", "confirm=true"), ("Escape", "confirm=false"), ("alt+c", "confirm=false")):
+            count = bundle.requests().count(answer)
+            self.key("c", bundle, "GET /log?key=c")
+            press(self.quorvel_run.dialog(), keys)
+            self.assertTrue(eventually(lambda: bundle.requests().count(answer) == count + 1), keys)
+        for key, typed, then, chosen in (("f", f"{files}/a.txt", "Return", "files=a.txt"),
+                                         ("m", f"{files}/", "Return ctrl+a alt+o", "files=a.txt,b.txt")):
+            self.key(key, bundle, f"GET /log?key={key}")
+            press(self.quorvel_run.dialog(), "ctrl+l")
+            xdotool("type", "--delay", "20", typed)
+            for keys in then.split():
+                time.sleep(0.5)
+                xdotool("key", keys)
+            self.assertTrue(eventually(lambda: chosen in bundle.requests()), chosen)
+        self.key("f", bundle, "GET /log?key=f")
+        press(self.quorvel_run.dialog(), "Escape")  # cancelled: the page gets nothing
+        self.key("x", bundle, "GET /log?key=x")
+        self.assertEqual(bundle.requests().count("files="), 2)
+
+    def test_a_download_is_saved_whole_beside_a_file_of_the_same_name(self):
+        downloads = os.path.join(self.home, "Downloads")
+        write(f"{self.home}/.config/user-dirs.dirs", f'XDG_DOWNLOAD_DIR="{downloads}"\n')
+        write(f"{downloads}/report.csv", "mine")
+        bundle = self.start()
+        self.opened = self.handler("text/csv", "inode/directory")
+        bundle.serve("report.csv", "a,b\n1,2\n" * 20000)
+        self.assertTrue(self.quorvel_run.wait_page(), self.quorvel_run.log())
+        self.key("d", bundle, "GET /report.csv?attachment")
+        saved = os.path.join(downloads, "report (1).csv")
+        self.assertTrue(eventually(lambda: os.path.exists(saved)), os.listdir(downloads))
+        self.assertEqual(sorted(os.listdir(downloads)), ["report (1).csv", "report.csv"], "no partial file is left")
+        self.assertEqual((read(f"{downloads}/report.csv"), read(saved)), ("mine", "a,b\n1,2\n" * 20000))
+        for keys, expected in (("alt+o", saved), ("alt+s", downloads)):  # Open, and Show in Folder without a file manager
+            press(self.quorvel_run.main_window(), keys)
+            self.assertTrue(eventually(lambda: read(self.opened).splitlines()[-1:] == [expected]), read(self.opened))
+        time.sleep(1)
+        screenshot("root", "download-notice.png")
+
+
+if __name__ == "__main__":
+    unittest.main()
