@@ -4,8 +4,8 @@
 
 set(QUORVEL_MAINTAINER "Quorvel maintainers <maintainers@quorvel.app>" CACHE STRING
     "Name and address for the package's Maintainer field and changelog")
-execute_process(COMMAND date -u -R -d "${QUORVEL_RELEASE_DATE}"
-                OUTPUT_VARIABLE QUORVEL_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND date -u -R -d "${QUORVEL_RELEASE_DATE}" OUTPUT_VARIABLE QUORVEL_RELEASE_DATE_RFC2822
+                OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 configure_file(data/app.quorvel.Quorvel.metainfo.xml.in app.quorvel.Quorvel.metainfo.xml @ONLY)
 configure_file(data/changelog.in changelog @ONLY)
 
