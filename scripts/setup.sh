@@ -9,6 +9,7 @@ packages=(
   libgtest-dev
   xvfb xauth xdotool imagemagick x11-utils metacity dbus-daemon
   ruby puma ruby-rack ruby-sqlite3 python3 libglib2.0-bin
+  librsvg2-bin file desktop-file-utils appstream
 )
 
 missing=()

@@ -7,6 +7,7 @@
 #include <csignal>
 
 #include "base/milestones.h"
+#include "shell/command_line.h"
 #include "shell/message_dialog.h"
 #include "shell/window_state.h"
 #include "web/desktop.h"
@@ -58,6 +59,10 @@ void AppDelegate::onShutdown(GtkApplication*, AppDelegate* self) { self->applica
 void AppDelegate::applicationDidFinishLaunching() {
   // Closing the window must not quit: only Quit (or a signal) ends Quorvel.
   g_application_hold(G_APPLICATION(app_));
+  // The bundle carries its own icon, so that an uninstalled copy shows it too.
+  std::string icons = settings_.resources + "/icons";
+  gtk_icon_theme_add_search_path(gtk_icon_theme_get_for_display(gdk_display_get_default()), icons.c_str());
+  gtk_window_set_default_icon_name(kApplicationId);
   buildWindow();
   buildMenu();
   // Shown only now: with a session bus, GTK does not add a menu bar that is set
@@ -125,13 +130,10 @@ void AppDelegate::toggleFullScreen() {
 }
 
 void AppDelegate::showAbout() {
-  std::string shortVersion = infoString(settings_.info, "CFBundleShortVersionString").value_or("");
-  std::string build = infoString(settings_.info, "CFBundleVersion").value_or("");
-  std::string version = shortVersion.empty() ? build : shortVersion;
-  if (!build.empty() && build != version) version += " (" + build + ")";
+  std::string version = versionText(settings_.info);
   gtk_show_about_dialog(window, "program-name", "Quorvel", "version", version.c_str(), "comments",
                         "A local web application as a desktop program.", "logo-icon-name",
-                        "applications-internet", nullptr);
+                        kApplicationId, nullptr);
 }
 
 void AppDelegate::showUpdateMessage(const UpdateMessage& message) {

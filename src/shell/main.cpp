@@ -1,4 +1,5 @@
-// Computes the launch settings, then runs the application around the delegate.
+// Answers --help and --version, or computes the launch settings and runs the
+// application around the delegate.
 
 #include <gtk/gtk.h>
 
@@ -9,20 +10,29 @@
 #include "base/milestones.h"
 #include "launch/launch_settings.h"
 #include "shell/app_delegate.h"
+#include "shell/command_line.h"
 
-int main(int, char** argv) {
+int main(int argc, char** argv) {
   using namespace quorvel;
-  auto settings = computeLaunchSettings(processLaunchInputs());
+  LaunchInputs inputs = processLaunchInputs();
+  CommandLineAnswer answer = answerCommandLine({argv + 1, argv + argc}, inputs.info);
+  if (!answer.start) {
+    std::fputs(answer.output.c_str(), answer.status == 0 ? stdout : stderr);
+    return answer.status;
+  }
+  auto settings = computeLaunchSettings(inputs);
   if (!settings) {
     std::fprintf(stderr, "%s\n", settings.error().message().c_str());
     return 1;
   }
+  // X11 takes WM_CLASS from it; the desktop entry's StartupWMClass names the id.
+  g_set_prgname(kApplicationId);
   installLaunchSettings(std::move(settings).value());
   logMilestone("settings ready");
 
-  auto app = GRef<GtkApplication>::adopt(gtk_application_new("app.quorvel.Quorvel", G_APPLICATION_DEFAULT_FLAGS));
+  auto app = GRef<GtkApplication>::adopt(gtk_application_new(kApplicationId, G_APPLICATION_DEFAULT_FLAGS));
   auto delegate = std::make_unique<AppDelegate>(app.get(), launchSettings());
-  // Quorvel takes no command-line arguments.
+  // GApplication must not see the arguments: a second launch only hands over.
   char* args[] = {argv[0], nullptr};
   int status = g_application_run(G_APPLICATION(app.get()), 1, args);
   delegate.reset();

@@ -124,15 +124,15 @@ class Foreign:
 
 class Quorvel:
     # One run of the bundle's executable with `home` as its home and XDG folders.
-    def __init__(self, bundle, home):
+    def __init__(self, bundle, home, args=()):
         os.makedirs(home, exist_ok=True)
         self.bundle, self.log_path = bundle, tempfile.mktemp(prefix="quorvel-run-", suffix=".log", dir=home)
         environment = dict(os.environ, QUORVEL_HOME=home, HOME=home, XDG_CONFIG_HOME=f"{home}/.config",
                            XDG_DATA_HOME=f"{home}/.local/share", XDG_CACHE_HOME=f"{home}/.cache",
                            G_MESSAGES_DEBUG="Quorvel")
         with open(self.log_path, "w") as log:
-            self.process = subprocess.Popen([bundle.executable], cwd=home, env=environment, stdin=subprocess.DEVNULL,
-                                            stdout=log, stderr=subprocess.STDOUT)
+            self.process = subprocess.Popen([bundle.executable, *args], cwd=home, env=environment,
+                                            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
 
     def log(self):
         return read(self.log_path)
@@ -181,8 +181,8 @@ class UiTest(unittest.TestCase):
     def bundle(self, conf="", plist="", sample=False):
         return Bundle(os.path.join(self.dir, "bundle"), self.port, conf, plist, sample)
 
-    def quorvel(self, bundle):
-        run = Quorvel(bundle, self.home)
+    def quorvel(self, bundle, *args):
+        run = Quorvel(bundle, self.home, args)
         self.addCleanup(run.close)
         return run
 

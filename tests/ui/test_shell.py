@@ -1,6 +1,7 @@
 # The application shell as a person uses it, with the fake server or the real
 # sample server behind it, and the update check against an appcast on loopback.
 
+import os
 import re
 import signal
 import time
@@ -89,6 +90,18 @@ class ShellUi(UiTest):
         self.assertEqual(quorvel.wait_exit(), 0)
         self.assertFalse(read(f"/proc/{server}/stat"), "the server is gone")
 
+
+    def test_help_version_and_a_wrong_argument_answer_at_once_with_no_window_server_or_lock(self):
+        bundle = self.bundle()
+        for args, status, output in ((["--version"], 0, r"Quorvel 1\.0\n"),  # from Info.plist, not the build
+                                     (["--help"], 0, r"Usage: quorvel \[--help \| --version\]\n(.+\n)+"),
+                                     (["--bogus"], 2, r"quorvel: unexpected argument '--bogus' \(see .*--help\)\n"),
+                                     (["--version", "x"], 2, r"quorvel: unexpected argument 'x' .*\n")):
+            quorvel = self.quorvel(bundle, *args)
+            self.assertEqual(quorvel.wait_exit(5), status, args)
+            self.assertRegex(quorvel.log(), f"^{output}$")  # and no start-up milestone
+        self.assertFalse(os.path.exists(f"{self.home}/Library"), "no data folder, so no lock")
+        self.assertEqual(bundle.requests(), "")
 
     def test_a_newer_version_in_the_feed_offers_its_download_to_the_browser(self):
         opened = self.handler("x-scheme-handler/http", "x-scheme-handler/https")

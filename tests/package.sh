@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The Debian package: its files (the sample application's exactly, nothing from
+# the build), control fields and desktop metadata; then the copy unpacked into a
+# temporary root, not installed, runs the sample application to its first page
+# with its icon found in the bundle.
+set -euo pipefail
+cpack=$1 build=$2 source=$(cd "$(dirname "$0")/.." && pwd) tmp=$(mktemp -d)
+trap 'echo "package.sh: line $LINENO failed"; tail -n 30 "$tmp/log" 2>/dev/null' ERR
+trap 'set +e; [ -z "${pid:-}" ] || kill "$pid"; rm -rf "$tmp"' EXIT
+(cd "$build" && "$cpack" -G DEB -B "$tmp/out" >/dev/null)
+deb=$(echo "$tmp/out/quorvel_"*"_$(dpkg --print-architecture).deb") && version=$(dpkg-deb -f "$deb" Version)
+(cat "$source/tests/package-files.txt"; cd "$source/examples/sample"
+ find app -type f | sed 's|^|usr/lib/quorvel/Quorvel.app/Contents/Resources/|') | sort >"$tmp/expected"
+dpkg-deb -c "$deb" | grep -v '^d' | sed -E 's/^([^ ]+ +){5}\.\///' | sort | diff "$tmp/expected" -
+depends=", $(dpkg-deb -f "$deb" Depends),"
+for d in ruby puma ruby-rack ruby-sqlite3 libruby3.1 libgtk-4-1 libwebkitgtk-6.0-4; do
+  [[ $depends == *", $d"[\ ,]* ]] || { echo "Depends lacks $d:$depends"; exit 1; }
+done
+dpkg -x "$deb" "$tmp/root"
+desktop-file-validate "$tmp/root/usr/share/applications/app.quorvel.Quorvel.desktop"
+appstreamcli validate --no-net "$tmp/root/usr/share/metainfo/app.quorvel.Quorvel.metainfo.xml" >/dev/null
+[ "$("$tmp/root/usr/bin/quorvel" --version)" = "Quorvel $version" ]
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+sed -i "/QuorvelPort/{n;s|>[0-9]*<|>$port<|}" "$tmp/root/usr/lib/quorvel/Quorvel.app/Contents/Info.plist"
+mkdir "$tmp/home" && cd "$tmp/home"
+HOME=$PWD QUORVEL_HOME=$PWD G_MESSAGES_DEBUG=Quorvel "$tmp/root/usr/bin/quorvel" >"$tmp/log" 2>&1 & pid=$!
+for _ in $(seq 900); do grep -q "milestone: first page load finished" "$tmp/log" && break; sleep 0.1; done
+grep -q "milestone: first page load finished" "$tmp/log"
+xprop -id "$(xdotool search --onlyvisible --pid "$pid" --name '^Quorvel$' | head -n 1)" WM_CLASS _NET_WM_ICON >"$tmp/window"
+grep -q '"app.quorvel.Quorvel"' "$tmp/window"
+grep -q 'Icon (128 x 128)' "$tmp/window"
+kill -TERM "$pid"; wait "$pid"; pid=
+echo "$(basename "$deb"): files, fields and metadata as expected; the unpacked copy showed the sample application"
