@@ -29,15 +29,15 @@ class WebUi(UiTest):
         window = self.quorvel_run.main_window()
         press(window, "ctrl+comma")  # Settings is off while the server starts
         self.assertTrue(self.quorvel_run.wait_page(), self.quorvel_run.log())
-        self.key("x", bundle, "GET /log?key=x")  # the page has the keys without a click
+        self.key("x", bundle, "/log?key=x")  # the page has the keys without a click
         self.assertTrue(eventually(lambda: "GET /frame-image.txt" in self.site.requests()), "the iframe shows its page")
-        self.key("1", bundle, "GET /log?key=1")
-        self.key("2", bundle, "GET /log?key=2")
-        self.key("4", bundle, "GET /log?key=4")
+        self.key("1", bundle, "/log?key=1")
+        self.key("2", bundle, "/log?key=2")
+        self.key("4", bundle, "/log?key=4")
         expected = [f"http://127.0.0.1:{self.site.port}/foreign.html", "mailto:someone@example.com",
                     f"http://127.0.0.1:{self.site.port}/new-window.html"]
         self.assertTrue(eventually(lambda: read(self.opened).split() == expected), read(self.opened))
-        self.key("ctrl+z", bundle, "GET /log?key=ctrl+z")  # the page sees its own undo key
+        self.key("ctrl+z", bundle, "/log?key=ctrl+z")  # the page sees its own undo key
         self.key("3", bundle, "GET /second.html")
         self.key("5", bundle, "GET /third.html")
         self.assertEqual(len(self.quorvel_run.windows()), 1, "never a second window")
@@ -58,29 +58,29 @@ class WebUi(UiTest):
         files = os.path.join(self.dir, "files")
         for name in ("a.txt", "b.txt"):
             write(os.path.join(files, name), name)
-        self.key("a", bundle, "GET /log?key=a")
+        self.key("a", bundle, "/log?key=a")
         time.sleep(0.5)
         self.assertNotIn("alert=closed", bundle.requests(), "the page's script waits for the answer")
         screenshot("root", "alert-from-page.png")
         press(self.quorvel_run.dialog(), "Return")
-        self.assertTrue(eventually(lambda: "GET /log?alert=closed" in bundle.requests()))
+        self.assertTrue(eventually(lambda: "/log?alert=closed" in bundle.requests()))
         for keys, answer in (("Return", "confirm=true"), ("Escape", "confirm=false"), ("alt+c", "confirm=false")):
             count = bundle.requests().count(answer)
-            self.key("c", bundle, "GET /log?key=c")
+            self.key("c", bundle, "/log?key=c")
             press(self.quorvel_run.dialog(), keys)
             self.assertTrue(eventually(lambda: bundle.requests().count(answer) == count + 1), keys)
         for key, typed, then, chosen in (("f", f"{files}/a.txt", "Return", "files=a.txt"),
                                          ("m", f"{files}/", "Return ctrl+a alt+o", "files=a.txt,b.txt")):
-            self.key(key, bundle, f"GET /log?key={key}")
+            self.key(key, bundle, f"/log?key={key}")
             press(self.quorvel_run.dialog(), "ctrl+l")
             xdotool("type", "--delay", "20", typed)
             for keys in then.split():
                 time.sleep(0.5)
                 xdotool("key", keys)
             self.assertTrue(eventually(lambda: chosen in bundle.requests()), chosen)
-        self.key("f", bundle, "GET /log?key=f")
+        self.key("f", bundle, "/log?key=f")
         press(self.quorvel_run.dialog(), "Escape")  # cancelled: the page gets nothing
-        self.key("x", bundle, "GET /log?key=x")
+        self.key("x", bundle, "/log?key=x")
         self.assertEqual(bundle.requests().count("files="), 2)
 
     def test_a_download_is_saved_whole_beside_a_file_of_the_same_name(self):
