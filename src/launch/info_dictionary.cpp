@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "base/glib_ptr.h"
 
@@ -51,6 +52,19 @@ InfoValue convert(plist_t node) {
   }
 }
 
+// libplist 2.2 aborts on an assertion when asked for a key or string holding U+0000,
+// which a binary list can carry (UTF-16). Its XML form writes such a string whole,
+// so the NUL shows there. Can go when libplist reads such strings without aborting.
+bool holdsNul(plist_t root) {
+  char* xmlText = nullptr;
+  uint32_t length = 0;
+  plist_to_xml(root, &xmlText, &length);
+  if (!xmlText) return true;
+  const bool nul = std::memchr(xmlText, '\0', length) != nullptr;
+  plist_to_xml_free(xmlText);
+  return nul;
+}
+
 }  // namespace
 
 InfoDictionary parseInfoDictionary(std::string_view bytes) {
@@ -59,7 +73,7 @@ InfoDictionary parseInfoDictionary(std::string_view bytes) {
   plist_t raw = nullptr;
   plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &raw);
   PlistPtr root(raw);
-  if (!root || plist_get_node_type(root.get()) != PLIST_DICT) return info;
+  if (!root || plist_get_node_type(root.get()) != PLIST_DICT || holdsNul(root.get())) return info;
 
   plist_dict_iter it = nullptr;
   plist_dict_new_iter(root.get(), &it);
