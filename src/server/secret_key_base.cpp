@@ -13,13 +13,18 @@ constexpr std::size_t kMaxSecretBytes = 64 * 1024;
 
 }  // namespace
 
+std::optional<std::string> parseSecretKeyBase(std::string_view text) {
+  // White space alone is no usable secret: an empty SECRET_KEY_BASE only makes
+  // the server fail, so such a file is replaced like an empty one.
+  std::string value = trimWhitespace(text);
+  if (value.empty()) return std::nullopt;
+  return value;
+}
+
 Result<std::string> secretKeyBase(const std::string& supportDir, const RandomSource& random) {
   const std::string path = supportDir + "/secret_key_base";
   if (auto text = readUtf8File(path, kMaxSecretBytes)) {
-    // White space alone is no usable secret: an empty SECRET_KEY_BASE only makes
-    // the server fail, so such a file is replaced like an empty one.
-    std::string value = trimWhitespace(*text);
-    if (!value.empty()) return value;
+    if (auto value = parseSecretKeyBase(*text)) return std::move(*value);
   }
 
   std::string fresh;
