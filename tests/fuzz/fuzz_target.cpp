@@ -1,0 +1,56 @@
+// libFuzzer targets, one per parser of outside input, chosen by FUZZ_<name> (see
+// CMakeLists.txt). Beyond crashes and sanitizer reports, each checks a property
+// that the code around the parser relies on.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "launch/launch_settings.h"
+#include "server/secret_key_base.h"
+#include "server/stale_cleanup.h"
+#include "shell/window_state.h"
+#include "update/update_feed.h"
+
+using namespace quorvel;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+#if defined(FUZZ_info_port)
+  // Info.plist, XML or binary, through libplist.
+  auto info = parseInfoDictionary(input);
+  portFromInfo(info);
+  infoNumber(info, "SUScheduledCheckInterval");
+#elif defined(FUZZ_pid_file)
+  parsePidFile(input);
+#elif defined(FUZZ_secret_key_base)
+  // A kept secret is read again at every launch and must stay the same.
+  auto secret = parseSecretKeyBase(input);
+  if (secret && (input.find(*secret) == input.npos || parseSecretKeyBase(*secret) != secret)) __builtin_trap();
+#elif defined(FUZZ_window_state)
+  // Whatever was read is saved at quit and must come back as it was.
+  WindowState state = parseWindowState(std::string(input));
+  if (parseWindowState(serializeWindowState(state)) != state) __builtin_trap();
+#elif defined(FUZZ_appcast)
+  // Three lines of versions (this copy's first), then the feed's body.
+  std::string v[3];
+  for (std::string& version : v) {
+    version = input.substr(0, input.find('\n'));
+    input.remove_prefix(std::min(version.size() + 1, input.size()));
+  }
+  auto verdict = judgeFeed(v[0], input);
+  if (verdict.ok()) v[2] = verdict.value().newest.version;
+  int order[3][3];
+  for (int i = 0; i < 9; ++i) order[i / 3][i % 3] = compareVersions(v[i / 3], v[i % 3]);
+  // The newest item is only well defined if versions are totally ordered.
+  for (int i = 0; i < 27; ++i) {
+    const int a = i / 9, b = i / 3 % 3, c = i % 3;
+    if (order[a][b] != -order[b][a] || (order[a][b] <= 0 && order[b][c] <= 0 && order[a][c] > 0)) __builtin_trap();
+  }
+#else
+#error "Name the target: -DFUZZ_<name>"
+#endif
+  return 0;
+}
