@@ -2,12 +2,13 @@
 # sample server behind it, and the update check against an appcast on loopback.
 
 import os
+import random
 import re
 import signal
 import time
 import unittest
 
-from harness import UiTest, eventually, press, read, screenshot, size, spread, xdotool
+from harness import Quorvel, UiTest, eventually, press, read, screenshot, size, spread, xdotool
 
 NEWER_DATABASE = "This database was last opened by a newer Quorvel. Install that Release or a newer one."
 
@@ -90,6 +91,31 @@ class ShellUi(UiTest):
         self.assertEqual(quorvel.wait_exit(), 0)
         self.assertFalse(read(f"/proc/{server}/stat"), "the server is gone")
 
+
+    def test_killed_at_any_moment_of_its_start_it_leaves_each_file_whole_or_absent(self):
+        bundle, written = self.bundle(), set()
+        for run in range(24):
+            # Each home sees a first start, then a second one over what the first left.
+            data = f"{self.dir}/home{run // 2}/Library/Application Support/Quorvel"
+            secret, kept = f"{data}/secret_key_base", read(f"{data}/secret_key_base")
+            quorvel, moment = Quorvel(bundle, f"{self.dir}/home{run // 2}"), random.uniform(0, 1.5)
+            time.sleep(moment)
+            if run % 3 == 0:  # an orderly quit saves the window state: kill it in the middle
+                quorvel.process.send_signal(signal.SIGTERM)
+                time.sleep(random.uniform(0, 0.05))
+            quorvel.process.kill()
+            quorvel.close()
+            where = f"run {run}, killed at {moment:.3f} s"
+            if os.path.exists(secret):
+                self.assertRegex(read(secret), r"\A[0-9a-f]{128}\Z", where)
+                self.assertEqual(os.stat(secret).st_mode & 0o777, 0o600, where)
+                self.assertIn(kept, ("", read(secret)), f"a kept secret stays: {where}")
+            for name, form in (("window-state", r"\[MainWindow\]\nwidth=\d+\nheight=\d+\nmaximized=(true|false)\n"),
+                               ("page-zoom", r"\s*\d+(\.\d+)?\s*")):
+                if os.path.exists(f"{data}/{name}"):
+                    self.assertRegex(read(f"{data}/{name}"), rf"\A{form}\Z", where)
+            written |= {name for name in ("secret_key_base", "window-state") if os.path.exists(f"{data}/{name}")}
+        self.assertEqual(written, {"secret_key_base", "window-state"}, "the runs got as far as writing both")
 
     def test_help_version_and_a_wrong_argument_answer_at_once_with_no_window_server_or_lock(self):
         bundle = self.bundle()
