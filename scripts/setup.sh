@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtk-4-dev libwebkitgtk-6.0-dev libsoup-3.0-dev libplist-dev libxml2-dev
-  libgtest-dev
+  libgtest-dev clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick x11-utils metacity dbus-daemon
   ruby puma ruby-rack ruby-sqlite3 python3 libglib2.0-bin
   librsvg2-bin file desktop-file-utils appstream
