@@ -95,17 +95,20 @@ class ShellUi(UiTest):
     def test_killed_at_any_moment_of_its_start_it_leaves_each_file_whole_or_absent(self):
         bundle, written = self.bundle(), set()
         for run in range(24):
-            # Each home sees a first start, then a second one over what the first left.
+            # Each home sees a first start, then a second one over what the first left,
+            # which gets an orderly quit (it saves the window state) to kill in the middle.
             data = f"{self.dir}/home{run // 2}/Library/Application Support/Quorvel"
             secret, kept = f"{data}/secret_key_base", read(f"{data}/secret_key_base")
             quorvel, moment = Quorvel(bundle, f"{self.dir}/home{run // 2}"), random.uniform(0, 1.5)
-            time.sleep(moment)
-            if run % 3 == 0:  # an orderly quit saves the window state: kill it in the middle
+            if run % 2:
+                quorvel.wait_log("milestone: window shown", 10)
+                time.sleep(moment / 3)
                 quorvel.process.send_signal(signal.SIGTERM)
-                time.sleep(random.uniform(0, 0.05))
+                moment = random.uniform(0, 0.2)
+            time.sleep(moment)
             quorvel.process.kill()
             quorvel.close()
-            where = f"run {run}, killed at {moment:.3f} s"
+            where = f"run {run}, killed {moment:.3f} s after the {'quit' if run % 2 else 'start'}"
             if os.path.exists(secret):
                 self.assertRegex(read(secret), r"\A[0-9a-f]{128}\Z", where)
                 self.assertEqual(os.stat(secret).st_mode & 0o777, 0o600, where)
