@@ -8,9 +8,12 @@
 #include "server/server_controller.h"
 #include "shell/download_notice.h"
 #include "update/update_checker.h"
+#include "web/connection_watcher.h"
+#include "web/cursor_hider.h"
 #include "web/downloads.h"
 #include "web/navigation_policy.h"
 #include "web/page_dialogs.h"
+#include "web/page_zoom.h"
 #include "web/settings_command.h"
 
 typedef struct _GtkApplication GtkApplication;
@@ -60,8 +63,9 @@ class AppDelegate {
   const LaunchSettings& settings_;
   ServerController server;
   UpdateChecker updater;
-  // The page-zoom, cursor-hider and connection-watcher objects take their places
-  // here and in buildWindow() as they are built.
+  std::unique_ptr<FullscreenCursorHider> cursorHider;
+  std::unique_ptr<ConnectionWatcher> connectionWatcher;
+  std::unique_ptr<PageZoom> pageZoom;
   std::unique_ptr<SettingsCommand> settingsCommand;
   std::unique_ptr<NavigationPolicy> navigationPolicy;
   std::unique_ptr<PageDialogs> pageDialogs;

@@ -24,8 +24,11 @@ void AppDelegate::buildWindow() {
   webkit_settings_set_media_playback_requires_user_gesture(webSettings, FALSE);
   webkit_settings_set_enable_back_forward_navigation_gestures(webSettings, TRUE);
   webkit_settings_set_zoom_text_only(webSettings, FALSE);
-  // The cursor hider, page zoom and the connection watcher attach to the web view here.
   gtk_widget_set_visible(GTK_WIDGET(webView), FALSE);
+  // Before any page: the first one shows at the saved zoom and learns the connection from its cookie.
+  pageZoom = std::make_unique<PageZoom>(webView, settings_.supportDir + "/page-zoom");
+  cursorHider = std::make_unique<FullscreenCursorHider>(webView);
+  connectionWatcher = std::make_unique<ConnectionWatcher>(webView, originOf(settings_.baseURL, settings_.port).host);
   settingsCommand = std::make_unique<SettingsCommand>(webView, settings_.baseURL + "settings");
   navigationPolicy = std::make_unique<NavigationPolicy>(webView, originOf(settings_.baseURL, settings_.port));
   pageDialogs = std::make_unique<PageDialogs>(webView, [this](const std::string& message, bool confirm,

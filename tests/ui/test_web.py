@@ -5,11 +5,13 @@ import os
 import time
 import unittest
 
-from harness import UiTest, eventually, press, read, run, screenshot, write, xdotool
+import subprocess
+
+from harness import UiTest, cursor_blank, eventually, press, read, run, screenshot, write, xdotool
 
 
 class WebUi(UiTest):
-    def start(self, conf=""):
+    def start(self, conf="", prefix=()):
         self.site = self.foreign()
         self.site.serve = lambda path, text: write(self.site.folder / "www" / path, text)
         self.opened = self.handler("x-scheme-handler/http", "x-scheme-handler/https", "x-scheme-handler/mailto")
@@ -17,7 +19,7 @@ class WebUi(UiTest):
         for name in ("index.html", "second.html", "third.html"):
             bundle.serve(name, self.page("keys.html", FOREIGN=self.site.port))
         self.site.serve("frame.html", "<p>framed</p><img src='/frame-image.txt'>")
-        self.quorvel_run = self.quorvel(bundle)
+        self.quorvel_run = self.quorvel(bundle, prefix=prefix)
         return bundle
 
     def key(self, keys, bundle, logged):
@@ -101,6 +103,53 @@ class WebUi(UiTest):
             self.assertTrue(eventually(lambda: read(self.opened).splitlines()[-1:] == [expected]), read(self.opened))
         time.sleep(1)
         screenshot("root", "download-notice.png")
+
+
+    def test_zoom_steps_by_keys_and_wheel_and_comes_back_at_the_next_launch(self):
+        bundle = self.start()
+        self.assertTrue(self.quorvel_run.wait_page(), self.quorvel_run.log())
+        self.key("x", bundle, "/log?key=x&width=1280")
+        zoom, window = f"{self.home}/Library/Application Support/Quorvel/page-zoom", self.quorvel_run.main_window()
+        for keys, saved in (("ctrl+plus", "1.1"), ("ctrl+equal", "1.25"), ("ctrl+minus", "1.1"), ("ctrl+0", "1.0"),
+                            ("ctrl+KP_Add", "1.1"), ("ctrl+plus ctrl+plus", "1.5"), ("ctrl+KP_Subtract", "1.25")):
+            press(window, keys)
+            self.assertTrue(eventually(lambda: read(zoom) == saved), f"{keys}: {read(zoom)}")
+        for button, saved in (("4", "1.5"), ("5", "1.25")):  # Ctrl + wheel up, down: one notch, one step
+            xdotool("keydown", "ctrl", "click", button, "keyup", "ctrl")
+            self.assertTrue(eventually(lambda: read(zoom) == saved), f"wheel {button}: {read(zoom)}")
+        press(window, "ctrl+q")
+        self.assertEqual(self.quorvel_run.wait_exit(), 0)
+        again = self.quorvel(bundle)
+        self.assertTrue(again.wait_page(), again.log())
+        press(again.main_window(), "y")
+        self.assertTrue(eventually(lambda: "/log?key=y&width=1024" in bundle.requests()), "the first page at 1.25")
+
+    def test_the_page_learns_when_the_network_goes_and_comes_back(self):
+        if subprocess.run(["unshare", "-n", "true"]).returncode != 0:
+            self.skipTest("this machine refuses private network namespaces (unshare -n)")
+        # GLib's network monitor follows the default route of Quorvel's own network namespace.
+        bundle = self.start(prefix=["unshare", "-n", "sh", "-c", 'ip link set lo up && exec "$0"'])
+        route = lambda verb: run("nsenter", f"--net=/proc/{self.quorvel_run.process.pid}/ns/net", "ip", "route", verb,
+                                 "default", "dev", "lo")
+        self.assertTrue(self.quorvel_run.wait_page(), self.quorvel_run.log())
+        self.assertRegex(bundle.requests(), r"GET /\|cookie=[^|]*offline=1", "started offline: the first page knows")
+        for verb, told, times in (("add", "offline=false", 1), ("del", "offline=true", 1), ("add", "offline=false", 2)):
+            route(verb)
+            self.assertTrue(eventually(lambda: bundle.requests().count("/log?" + told) == times), told)
+        self.key("z", bundle, "/log?key=z")
+        self.assertNotIn("offline=1", bundle.requests().splitlines()[-1], "online: requests carry no offline cookie")
+
+    def test_the_pointer_hides_at_rest_in_element_full_screen(self):
+        bundle = self.start()
+        self.assertTrue(self.quorvel_run.wait_page(), self.quorvel_run.log())
+        xdotool("mousemove", "700", "400")
+        time.sleep(3.5)
+        self.assertFalse(cursor_blank(), "never hidden without element full screen")
+        self.key("u", bundle, "/log?fullscreen=true")
+        time.sleep(3.2)
+        self.assertTrue(cursor_blank(), "hidden after resting")
+        xdotool("mousemove", "720", "420")
+        self.assertTrue(eventually(lambda: not cursor_blank(), 1), "back at the first movement")
 
 
 if __name__ == "__main__":
