@@ -7,6 +7,7 @@
 #include "base/app_error.h"
 #include "server/server_controller.h"
 #include "shell/download_notice.h"
+#include "shell/recovery_view.h"
 #include "update/update_checker.h"
 #include "web/connection_watcher.h"
 #include "web/cursor_hider.h"
@@ -43,6 +44,12 @@ class AppDelegate {
   void buildMenu();     // app_menu.cpp
   void installActions();
   void letThePageHaveItsKeysFirst();
+  void showSpinner();
+  void serverStopped(const ServerEnd& end);
+  void restartServer();
+  void pageStopped();
+  void loadShownPage();
+  void showServerLog();
   void saveWindowState();
 
   // Menu actions.
@@ -71,9 +78,17 @@ class AppDelegate {
   std::unique_ptr<PageDialogs> pageDialogs;
   std::unique_ptr<Downloads> downloads;
   std::unique_ptr<DownloadNotice> downloadNotice;
+  std::unique_ptr<RecoveryView> recoveryView;
   GtkWindow* window = nullptr;
   WebKitWebView* webView = nullptr;
   GtkWidget* spinner = nullptr;
+  GtkWidget* overlay = nullptr;  // the web view with the spinner over it
+  GtkWidget* stack = nullptr;    // the overlay, or the recovery view in its place
+  std::string pageToLoad_;       // once the server is up: its root, or the page shown before a restart
+  std::string shownPage_;        // the page last committed in the web view
+  static constexpr gint64 kPageCrashWindow = 30 * G_USEC_PER_SEC;
+  gint64 pageStoppedAt_ = 0;
+  bool quitting_ = false;
   bool launched_ = false;
   bool windowShownLogged_ = false;
   bool firstLoadLogged_ = false;

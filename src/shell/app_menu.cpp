@@ -56,6 +56,7 @@ void AppDelegate::installActions() {
       {"zoom-out", [](Self* s) { s->pageZoom->zoomOut(); }},
       {"actual-size", [](Self* s) { s->pageZoom->actualSize(); }},
       {"close", [](Self* s) { gtk_window_close(s->window); }},
+      {"show-server-log", [](Self* s) { s->showServerLog(); }},
       {"minimize", [](Self* s) { gtk_window_minimize(s->window); }},
   };
   for (const auto& [name, run] : table) {

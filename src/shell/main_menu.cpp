@@ -56,6 +56,8 @@ const std::vector<MenuDescription>& mainMenu() {
        {
            item("Close", "app.close", {"<Primary>w"}),
            item("Minimize", "app.minimize", {"<Primary>m"}),
+           separator(),
+           item("Show Server Log", "app.show-server-log"),
        }},
   };
   return menu;

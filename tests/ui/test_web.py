@@ -5,6 +5,7 @@ import os
 import time
 import unittest
 
+import signal
 import subprocess
 
 from harness import UiTest, cursor_blank, eventually, press, read, run, screenshot, write, xdotool
@@ -121,6 +122,7 @@ class WebUi(UiTest):
         self.assertEqual(self.quorvel_run.wait_exit(), 0)
         again = self.quorvel(bundle)
         self.assertTrue(again.wait_page(), again.log())
+        self.assertRegex(bundle.requests().splitlines()[-1], r"GET /\|cookie=.*keep=1", "a lasting cookie lasts")
         press(again.main_window(), "y")
         self.assertTrue(eventually(lambda: "/log?key=y&width=1024" in bundle.requests()), "the first page at 1.25")
 
@@ -150,6 +152,49 @@ class WebUi(UiTest):
         self.assertTrue(cursor_blank(), "hidden after resting")
         xdotool("mousemove", "720", "420")
         self.assertTrue(eventually(lambda: not cursor_blank(), 1), "back at the first movement")
+
+
+    def test_killing_quorvel_takes_the_server_and_its_worker_with_it(self):
+        bundle = self.start("worker=1\n")
+        self.assertTrue(self.quorvel_run.wait_page(), self.quorvel_run.log())
+        self.assertEqual(len(bundle.servers()), 2, "a server and its worker")
+        self.quorvel_run.process.kill()
+        self.assertTrue(eventually(lambda: not bundle.servers(), 1), "gone within a second")
+        self.assertEqual(bundle.file("fake_server.signals"), "INT\n", "told as at a quit")
+
+    def test_a_server_that_stops_can_be_restarted_and_a_page_that_stops_twice_reloaded(self):
+        bundle = self.start()
+        self.opened = self.handler("text/plain")
+        self.assertTrue(self.quorvel_run.wait_page(), self.quorvel_run.log())
+        self.key("3", bundle, "GET /second.html")
+        self.key("x", bundle, "/log?key=x")  # from the second page, now shown
+        token = bundle.requests().splitlines()[-1].split("launch_token=")[1][:64]
+        os.kill(bundle.servers()[0], signal.SIGKILL)
+        window = self.quorvel_run.main_window()
+        time.sleep(1)
+        screenshot("root", "server-stopped.png")
+        press(window, "alt+s")
+        self.assertTrue(eventually(lambda: read(self.opened).endswith("/Library/Logs/Quorvel/server.log\n")))
+        press(window, "alt+r")
+        self.assertTrue(eventually(lambda: bundle.requests().count("GET /second.html|cookie=launch_token=" + token) == 2),
+                        "the page that was shown, with the same token")
+
+        def stop_the_page():  # kill Quorvel's web process, a grandchild or deeper inside WebKit's sandbox
+            parent = lambda pid: (read(f"/proc/{pid}/stat").split(") ")[-1].split(" ")[1:2] or ["0"])[0]
+            for pid in filter(str.isdigit, os.listdir("/proc")):
+                ancestors = [pid]
+                while ancestors[-1] not in ("0", "1") and len(ancestors) < 8:
+                    ancestors.append(parent(ancestors[-1]))
+                if read(f"/proc/{pid}/comm").startswith("WebKitWebProces") and str(self.quorvel_run.process.pid) in ancestors:
+                    os.kill(int(pid), signal.SIGKILL)
+        loads = bundle.requests().count("GET /second.html")
+        stop_the_page()
+        self.assertTrue(eventually(lambda: bundle.requests().count("GET /second.html") == loads + 1), "reloaded once")
+        stop_the_page()
+        time.sleep(1)
+        screenshot("root", "page-stopped.png")
+        press(window, "alt+r")
+        self.assertTrue(eventually(lambda: bundle.requests().count("GET /second.html") == loads + 2), "reloaded by hand")
 
 
 if __name__ == "__main__":
