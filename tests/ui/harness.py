@@ -91,8 +91,8 @@ def spread(png, x, y, w, h):
 
 class Bundle:
     # A temporary Quorvel.app around the built executable: the fake server as its
-    # interpreter with `conf` as fake_server.conf, or the sample application.
-    def __init__(self, root, port, conf="", plist="", sample=False):
+    # interpreter, with `conf` as its fake_server.conf.
+    def __init__(self, root, port, conf="", plist=""):
         contents = Path(root) / "Quorvel.app/Contents"
         self.executable, self.resources = contents / "Linux/quorvel", contents / "Resources"
         self.app, self.ruby = self.resources / "app", self.resources / "ruby/bin/ruby"
@@ -101,12 +101,9 @@ class Bundle:
               f"<string>1.0</string>{plist}</dict></plist>")
         self.executable.parent.mkdir()
         shutil.copy(BUILD / "quorvel", self.executable)
-        if sample:
-            shutil.copytree(BUILD / "Quorvel.app/Contents/Resources", self.resources)
-        else:
-            self.ruby.parent.mkdir(parents=True)
-            shutil.copy(BUILD / "tests/fake_server", self.ruby)
-            write(self.app / "fake_server.conf", conf)
+        self.ruby.parent.mkdir(parents=True)
+        shutil.copy(BUILD / "tests/fake_server", self.ruby)
+        write(self.app / "fake_server.conf", conf)
 
     def file(self, name):
         return read(self.app / name)
@@ -155,11 +152,8 @@ class Quorvel:
     def log(self):
         return read(self.log_path)
 
-    def wait_log(self, text, timeout=60):
-        return eventually(lambda: text in self.log(), timeout)
-
     def wait_page(self, timeout=60):
-        return self.wait_log("milestone: first page load finished", timeout)
+        return eventually(lambda: "milestone: first page load finished" in self.log(), timeout)
 
     def wait_exit(self, timeout=10):
         eventually(lambda: self.process.poll() is not None, timeout)
@@ -196,8 +190,8 @@ class UiTest(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.dir, True)
         self.port, self.home = free_port(), os.path.join(self.dir, "home")
 
-    def bundle(self, conf="", plist="", sample=False):
-        return Bundle(os.path.join(self.dir, "bundle"), self.port, conf, plist, sample)
+    def bundle(self, conf="", plist=""):
+        return Bundle(os.path.join(self.dir, "bundle"), self.port, conf, plist)
 
     def quorvel(self, bundle, *args, prefix=()):
         run = Quorvel(bundle, self.home, args, prefix)
@@ -208,13 +202,6 @@ class UiTest(unittest.TestCase):
         site = Foreign(os.path.join(self.dir, "foreign"))
         self.addCleanup(lambda: (site.process.kill(), site.process.wait()))
         return site
-
-    def page(self, name, **values):
-        # A page from tests/ui/pages with its placeholders (FOREIGN, ...) filled in.
-        text = (Path(__file__).parent / "pages" / name).read_text()
-        for key, value in values.items():
-            text = text.replace(key, str(value))
-        return text
 
     def handler(self, *mime_types):
         # Registers a default handler for `mime_types` that records what it is asked

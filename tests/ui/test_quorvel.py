@@ -20,9 +20,9 @@ class QuorvelUi(UiTest):
         self.site = self.foreign()
         write(self.site.folder / "www/frame.html", "<p>framed</p><img src='/frame-image.txt'>")
         self.opened = self.handler("x-scheme-handler/http", "x-scheme-handler/https", "x-scheme-handler/mailto")
-        self.app = self.bundle(conf)
+        self.app, page = self.bundle(conf), read(os.path.join(os.path.dirname(__file__), "pages/keys.html"))
         for name in ("index.html", "second.html", "third.html"):
-            self.app.serve(name, self.page("keys.html", FOREIGN=self.site.port))
+            self.app.serve(name, page.replace("FOREIGN", str(self.site.port)))
         self.running = self.quorvel(self.app, prefix=prefix)
         self.assertTrue(not wait or self.running.wait_page(), self.running.log())
         return self.app
