@@ -42,6 +42,21 @@ class GRef {
   std::unique_ptr<T, GObjectDeleter> ptr_;
 };
 
+// A weak GObject reference: get() is empty once the object is gone. For
+// asynchronous callbacks that must not keep their target alive.
+template <typename T>
+class GWeak {
+ public:
+  explicit GWeak(T* object) { g_weak_ref_init(&ref_, object); }
+  ~GWeak() { g_weak_ref_clear(&ref_); }
+  GWeak(const GWeak&) = delete;
+  GWeak& operator=(const GWeak&) = delete;
+  GRef<T> get() { return GRef<T>::adopt(static_cast<T*>(g_weak_ref_get(&ref_))); }
+
+ private:
+  GWeakRef ref_;
+};
+
 struct GFreeDeleter {
   void operator()(gpointer p) const { g_free(p); }
 };

@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 
 #include <glib.h>
+
+#include "base/glib_ptr.h"
 
 namespace quorvel {
 namespace {
@@ -52,6 +55,30 @@ std::optional<std::string> readUtf8File(const std::string& path, std::size_t max
   }
   if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return std::nullopt;
   return text;
+}
+
+std::string lastLines(const std::string& path, std::size_t count) {
+  constexpr off_t kTail = 64 * 1024;
+  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  struct stat st {};
+  if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  std::string text(static_cast<std::size_t>(std::min(st.st_size, kTail)), '\0');
+  ssize_t n = pread(fd.get(), text.data(), text.size(), st.st_size - static_cast<off_t>(text.size()));
+  text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  std::size_t start = text.size();
+  for (std::size_t found = 0; start > 0;) {
+    auto newline = text.rfind('\n', start - 1);
+    if (newline == std::string::npos) {
+      start = 0;
+    } else if (++found == count) {
+      start = newline + 1;
+      break;
+    } else {
+      start = newline;
+    }
+  }
+  return takeString(g_utf8_make_valid(text.c_str() + start, static_cast<gssize>(text.size() - start)));
 }
 
 std::string trimWhitespace(std::string_view utf8) {

@@ -3,18 +3,20 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include "server/pidfd.h"
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <string>
+#include <thread>
 #include <vector>
 
-extern char** environ;
+#include "server/pidfd.h"
 
 #ifndef P_PIDFD
 #define P_PIDFD 3  // linux/wait.h clashes with sys/wait.h
@@ -23,22 +25,108 @@ extern char** environ;
 namespace quorvel {
 namespace {
 
-class SpawnSetup {
+// A child that must go with Quorvel asks the kernel for SIGINT when its parent
+// dies (PR_SET_PDEATHSIG). The kernel means the parent *thread*: a child forked by
+// the start work's thread would be told as soon as that thread ends, after
+// start-up. So every child is forked by one thread that lives as long as the
+// process. posix_spawn cannot run prctl in the child, hence fork and exec.
+class Spawner {
  public:
-  SpawnSetup() {
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
+  struct Job {
+    char* const* argv;
+    char* const* envp;
+    const char* directory;  // may be empty
+    int outputFd;           // -1: the child keeps Quorvel's own output
+    pid_t pid = -1;
+    int error = 0;
+    bool done = false;
+  };
+
+  static Spawner& instance() {
+    static Spawner* spawner = new Spawner;  // never destroyed: its thread must outlive every child
+    return *spawner;
   }
-  SpawnSetup(const SpawnSetup&) = delete;
-  SpawnSetup& operator=(const SpawnSetup&) = delete;
-  ~SpawnSetup() {
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (outputFd >= 0) close(outputFd);
+
+  void run(Job& job) {
+    std::unique_lock lock(mutex_);
+    jobs_.push_back(&job);
+    wake_.notify_all();
+    wake_.wait(lock, [&] { return job.done; });
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  int outputFd = -1;
+
+ private:
+  Spawner() { std::thread([this] { serve(); }).detach(); }
+
+  void serve() {
+    for (;;) {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [this] { return !jobs_.empty(); });
+      Job* job = jobs_.front();
+      jobs_.pop_front();
+      lock.unlock();
+      forkAndExec(*job);
+      lock.lock();
+      job->done = true;
+      wake_.notify_all();
+    }
+  }
+
+  static void forkAndExec(Job& job) {
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+      job.error = errno;
+      return;
+    }
+    const pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid == 0) {
+      // Only async-signal-safe calls from here to exec.
+      sigset_t none;
+      sigemptyset(&none);
+      sigprocmask(SIG_SETMASK, &none, nullptr);
+      for (int sig = 1; sig < NSIG; ++sig) {
+        if (sig != SIGKILL && sig != SIGSTOP) signal(sig, SIG_DFL);
+      }
+      prctl(PR_SET_PDEATHSIG, SIGINT);
+      if (getppid() != parent) _exit(127);  // Quorvel died before the line above
+      // A process group of its own: a terminal's Ctrl+C reaches Quorvel, which
+      // stops the server in order; the final SIGKILL reaches its workers too.
+      setpgid(0, 0);
+      int in = open("/dev/null", O_RDONLY);
+      if (in >= 0 && in != 0) dup2(in, 0);
+      if (job.outputFd >= 0) {
+        dup2(job.outputFd, 1);
+        dup2(job.outputFd, 2);
+      }
+      if (*job.directory == '\0' || chdir(job.directory) == 0) execve(job.argv[0], job.argv, job.envp);
+      int err = errno;
+      ssize_t ignored = write(report[1], &err, sizeof err);
+      (void)ignored;
+      _exit(127);
+    }
+    close(report[1]);
+    if (pid < 0) {
+      job.error = errno;
+    } else {
+      // Nothing to read means exec succeeded and closed the pipe.
+      int err = 0;
+      ssize_t n;
+      do {
+        n = read(report[0], &err, sizeof err);
+      } while (n < 0 && errno == EINTR);
+      if (n == sizeof err) {
+        waitpid(pid, nullptr, 0);
+        job.error = err;
+      } else {
+        job.pid = pid;
+      }
+    }
+    close(report[0]);
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Job*> jobs_;
 };
 
 std::vector<char*> cStrings(std::vector<std::string>& strings) {
@@ -52,32 +140,8 @@ std::vector<char*> cStrings(std::vector<std::string>& strings) {
 }  // namespace
 
 Result<std::shared_ptr<ChildProcess>> ChildProcess::launch(const ProcessDescription& d) {
-  SpawnSetup setup;
-  posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
   // Output is appended; if the file cannot be opened, the child keeps Quorvel's own.
-  setup.outputFd = open(d.outputFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (setup.outputFd >= 0) {
-    posix_spawn_file_actions_adddup2(&setup.actions, setup.outputFd, 1);
-    posix_spawn_file_actions_adddup2(&setup.actions, setup.outputFd, 2);
-  }
-  if (!d.workingDirectory.empty()) {
-    posix_spawn_file_actions_addchdir_np(&setup.actions, d.workingDirectory.c_str());
-  }
-
-  // The child starts with default signal handling and no blocked signals, whatever
-  // GLib or WebKit did to ours, in a process group of its own so that a terminal's
-  // Ctrl+C reaches Quorvel, which then stops the server in order.
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  sigdelset(&all, SIGKILL);
-  sigdelset(&all, SIGSTOP);
-  posix_spawnattr_setsigmask(&setup.attributes, &none);
-  posix_spawnattr_setsigdefault(&setup.attributes, &all);
-  posix_spawnattr_setpgroup(&setup.attributes, 0);
-  posix_spawnattr_setflags(&setup.attributes,
-                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
-
+  int outputFd = open(d.outputFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   std::vector<std::string> argv{d.executable};
   argv.insert(argv.end(), d.arguments.begin(), d.arguments.end());
   std::vector<std::string> envp;
@@ -85,21 +149,20 @@ Result<std::shared_ptr<ChildProcess>> ChildProcess::launch(const ProcessDescript
   auto argvPointers = cStrings(argv);
   auto envPointers = cStrings(envp);
 
-  pid_t pid = 0;
-  int rc = posix_spawn(&pid, d.executable.c_str(), &setup.actions, &setup.attributes,
-                       argvPointers.data(), envPointers.data());
-  if (rc != 0) {
-    return AppError("Quorvel couldn't start the server program " + d.executable + ": " +
-                    std::strerror(rc) + ".");
+  Spawner::Job job{argvPointers.data(), envPointers.data(), d.workingDirectory.c_str(), outputFd};
+  Spawner::instance().run(job);
+  if (outputFd >= 0) close(outputFd);
+  if (job.pid < 0) {
+    return AppError("Quorvel couldn't start the server program " + d.executable + ": " + std::strerror(job.error) + ".");
   }
-  int pidfd = openPidfd(pid);
+  int pidfd = openPidfd(job.pid);
   if (pidfd < 0) {
     int err = errno;
-    ::kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+    ::kill(job.pid, SIGKILL);
+    waitpid(job.pid, nullptr, 0);
     return AppError(std::string("Quorvel couldn't watch the server process: ") + std::strerror(err) + ".");
   }
-  return std::shared_ptr<ChildProcess>(new ChildProcess(pid, pidfd));
+  return std::shared_ptr<ChildProcess>(new ChildProcess(job.pid, pidfd));
 }
 
 ChildProcess::~ChildProcess() {
@@ -162,6 +225,13 @@ int ChildProcess::terminationStatus() {
 void ChildProcess::sendSignal(int signal) {
   // After reaping, the pidfd still names the ended child, never a newcomer.
   signalPidfd(pidfd_, signal);
+}
+
+void ChildProcess::kill() {
+  std::lock_guard lock(mutex_);
+  // While the leader is not reaped its PID, the group's ID, cannot be taken by
+  // another process, so the group is still its own: workers go with it.
+  if (!ended_) ::kill(-pid_, SIGKILL);
 }
 
 }  // namespace quorvel

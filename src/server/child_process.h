@@ -1,7 +1,8 @@
 #pragma once
-// One child process, started with posix_spawn and held through a pidfd, so that
-// waiting and signalling can never reach a process that merely reused its PID.
-// Safe to use from several threads.
+// One child process, in a process group of its own and held through a pidfd, so
+// that waiting and signalling can never reach a process that merely reused its
+// PID. It gets SIGINT if Quorvel dies without stopping it. Safe to use from
+// several threads.
 
 #include <sys/types.h>
 
@@ -38,8 +39,10 @@ class ChildProcess {
   // The exit status, or the number of the signal that ended the child.
   int terminationStatus();
 
-  void interrupt() { sendSignal(2); }  // SIGINT
-  void kill() { sendSignal(9); }       // SIGKILL
+  int pidfd() const { return pidfd_; }  // readable once the child has ended
+
+  void interrupt() { sendSignal(2); }  // SIGINT, to the child alone
+  void kill();                         // SIGKILL, to the child's whole process group
   void sendSignal(int signal);
 
  private:

@@ -1,6 +1,8 @@
 #include "server/server_controller.h"
 
 #include <fcntl.h>
+#include <glib-unix.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,13 +39,20 @@ std::string ServerExit::message(ChildProcess& ended) {
   return std::string(ServerController::stoppedWhileStartingMessage);
 }
 
+std::string ServerEnd::describe() const {
+  if (reason == ChildProcess::TerminationReason::Exit) return "It exited with status " + std::to_string(status) + ".";
+  const char* name = sigabbrev_np(status);
+  return "It was stopped by signal " + (name ? "SIG" + std::string(name) : std::to_string(status)) + ".";
+}
+
 std::string ServerController::portTakenMessage(std::int64_t port) {
   return "Something else is already running on port " + std::to_string(port) +
          ". Quit it and relaunch.";
 }
 
-struct ServerController::Shared {
+struct ServerController::Shared : std::enable_shared_from_this<Shared> {
   Shared(const LaunchSettings& s, ServerTimings t) : settings(s), timings(t) {}
+  ~Shared() { close(cancelFd); }
 
   const LaunchSettings settings;
   const ServerTimings timings;
@@ -54,6 +63,21 @@ struct ServerController::Shared {
   std::condition_variable wake;
   bool cancelled = false;                  // guarded by mutex
   std::shared_ptr<ChildProcess> process;   // guarded by mutex
+  const int cancelFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // readable once cancelled
+
+  // Main thread only.
+  std::function<void(const ServerEnd&)> onEnded;
+  guint endWatch = 0;
+
+  void cancel() {
+    {
+      std::lock_guard lock(mutex);
+      cancelled = true;
+    }
+    wake.notify_all();
+    eventfd_write(cancelFd, 1);
+  }
+  void watchForTheEnd();
 
   Status run();
   Status waitUntilUp(ChildProcess& child, HttpProbe& probe, const HttpRequest& readiness);
@@ -81,7 +105,7 @@ Status ServerController::Shared::run() {
   int log = open(settings.logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (log >= 0) close(log);
 
-  killStaleServer(settings.pidFile, timings.staleWait);
+  killStaleServer(settings.pidFile, timings.staleWait, cancelFd);
 
   HttpProbe probe;
   HttpRequest readiness = token.request(settings.baseURL + "up");
@@ -123,19 +147,50 @@ Status ServerController::Shared::waitUntilUp(ChildProcess& child, HttpProbe& pro
 ServerController::ServerController(const LaunchSettings& settings, ServerTimings timings)
     : shared_(std::make_shared<Shared>(settings, timings)) {}
 
-ServerController::~ServerController() {
+void ServerController::Shared::watchForTheEnd() {
+  std::shared_ptr<ChildProcess> child;
   {
-    std::lock_guard lock(shared_->mutex);
-    shared_->cancelled = true;
+    std::lock_guard lock(mutex);
+    child = process;
   }
-  shared_->wake.notify_all();
+  if (!child) return;
+  g_clear_handle_id(&endWatch, g_source_remove);
+  auto* owner = new std::weak_ptr<Shared>(shared_from_this());
+  endWatch = g_unix_fd_add_full(
+      G_PRIORITY_DEFAULT, child->pidfd(), G_IO_IN,
+      [](int, GIOCondition, gpointer data) -> gboolean {
+        auto self = static_cast<std::weak_ptr<Shared>*>(data)->lock();
+        if (!self) return G_SOURCE_REMOVE;
+        self->endWatch = 0;
+        std::shared_ptr<ChildProcess> ended;
+        {
+          std::lock_guard lock(self->mutex);
+          if (!self->cancelled) ended = self->process;
+        }
+        if (!ended) return G_SOURCE_REMOVE;
+        ended->kill();  // whatever it left in its group
+        ended->waitForExit(std::chrono::milliseconds(0));
+        if (self->onEnded) self->onEnded({ended->terminationReason(), ended->terminationStatus()});
+        return G_SOURCE_REMOVE;
+      },
+      owner, [](gpointer data) { delete static_cast<std::weak_ptr<Shared>*>(data); });
+}
+
+ServerController::~ServerController() {
+  g_clear_handle_id(&shared_->endWatch, g_source_remove);
+  shared_->cancel();
   if (worker_.joinable()) worker_.join();
+}
+
+void ServerController::onEnded(std::function<void(const ServerEnd&)> handler) {
+  shared_->onEnded = std::move(handler);
 }
 
 const LaunchToken& ServerController::launchToken() const { return shared_->token; }
 
 void ServerController::start(Completion completion) {
-  g_return_if_fail(!worker_.joinable());
+  // A start before has delivered its completion, so its thread has ended.
+  if (worker_.joinable()) worker_.join();
   worker_ = std::thread([shared = shared_, completion = std::move(completion)]() mutable {
     struct Delivery {
       std::weak_ptr<Shared> owner;
@@ -148,7 +203,10 @@ void ServerController::start(Completion completion) {
         [](gpointer data) -> gboolean {
           auto* d = static_cast<Delivery*>(data);
           // A controller destroyed meanwhile takes its pending completion with it.
-          if (d->owner.lock()) d->completion(d->result);
+          auto owner = d->owner.lock();
+          if (!owner) return G_SOURCE_REMOVE;
+          if (d->result.ok()) owner->watchForTheEnd();
+          d->completion(d->result);
           return G_SOURCE_REMOVE;
         },
         delivery, [](gpointer data) { delete static_cast<Delivery*>(data); });
@@ -156,13 +214,13 @@ void ServerController::start(Completion completion) {
 }
 
 void ServerController::stop() {
+  g_clear_handle_id(&shared_->endWatch, g_source_remove);
+  shared_->cancel();
   std::shared_ptr<ChildProcess> child;
   {
     std::lock_guard lock(shared_->mutex);
-    shared_->cancelled = true;
     child = shared_->process;
   }
-  shared_->wake.notify_all();
   if (child && child->isRunning()) {
     child->interrupt();
     if (!child->waitForExit(shared_->timings.stopGrace)) {

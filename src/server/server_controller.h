@@ -22,6 +22,14 @@ struct ServerExit {
   static std::string message(ChildProcess& ended);
 };
 
+// How the server ended after start-up, for the window to say.
+struct ServerEnd {
+  ChildProcess::TerminationReason reason;
+  int status;  // the exit status, or the signal's number
+  // "It exited with status 1." or "It was stopped by signal SIGKILL."
+  std::string describe() const;
+};
+
 struct ServerTimings {
   std::chrono::milliseconds readinessDeadline{60'000};
   std::chrono::milliseconds readinessPause{250};
@@ -53,11 +61,18 @@ class ServerController {
   const LaunchToken& launchToken() const;
 
   // Runs the start work on a thread of its own; the completion is called exactly
-  // once, on the main thread (the default GLib main context).
+  // once, on the main thread (the default GLib main context). After a server that
+  // started has ended, start() runs the whole start again, with the same token.
   void start(Completion completion);
 
-  // SIGINT, up to stopGrace for the child to end, then SIGKILL. Also cancels a
-  // start still under way: no child is launched after stop() has begun.
+  // Called on the main thread as soon as a server that started ends (it is reaped
+  // at once, and any process it left in its group is killed), unless stop() came
+  // first.
+  void onEnded(std::function<void(const ServerEnd&)> handler);
+
+  // SIGINT, up to stopGrace for the child to end, then SIGKILL to its process
+  // group. Also cancels a start still under way, its stale-server wait included:
+  // no child is launched after stop() has begun.
   void stop();
 
   // The launched child's PID, or 0.

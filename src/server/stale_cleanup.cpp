@@ -2,15 +2,13 @@
 
 #include <poll.h>
 #include <signal.h>
-#include "server/pidfd.h"
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 
-#include <glib.h>
-
 #include "base/text_file.h"
+#include "server/pidfd.h"
 
 namespace quorvel {
 namespace {
@@ -39,14 +37,19 @@ std::string executableOf(pid_t pid) {
   return std::string(buffer, static_cast<std::size_t>(n));
 }
 
-void waitForEnd(const PidFd& process, std::chrono::milliseconds wait) {
+bool ended(const PidFd& process) {
+  pollfd p{process.get(), POLLIN, 0};
+  return poll(&p, 1, 0) > 0;
+}
+
+void waitForEnd(const PidFd& process, std::chrono::milliseconds wait, int cancelFd) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + wait;
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return;
-    pollfd p{process.get(), POLLIN, 0};
-    int rc = poll(&p, 1, static_cast<int>(left.count()));
+    pollfd p[] = {{process.get(), POLLIN, 0}, {cancelFd, POLLIN, 0}};
+    int rc = poll(p, cancelFd >= 0 ? 2 : 1, static_cast<int>(left.count()));
     if (rc > 0 || (rc < 0 && errno != EINTR)) return;
   }
 }
@@ -59,7 +62,7 @@ std::optional<int> parsePidFile(std::string_view text) {
   return static_cast<int>(*value);
 }
 
-void killStaleServer(const std::string& pidFile, std::chrono::milliseconds wait) {
+void killStaleServer(const std::string& pidFile, std::chrono::milliseconds wait, int cancelFd) {
   auto text = readUtf8File(pidFile, kMaxPidFileBytes);
   if (!text) return;
   auto pid = parsePidFile(*text);
@@ -70,9 +73,12 @@ void killStaleServer(const std::string& pidFile, std::chrono::milliseconds wait)
   PidFd process(*pid);
   if (process.valid()) {
     std::string exe = executableOf(*pid);
-    if (g_str_has_suffix(exe.c_str(), std::string(kServerExecutableSuffix).c_str()) &&
-        signalPidfd(process.get(), SIGTERM) == 0) {
-      waitForEnd(process, wait);
+    // Replaced or reinstalled since it started: still a bundle's interpreter.
+    if (exe.ends_with(" (deleted)")) exe.resize(exe.size() - std::string_view(" (deleted)").size());
+    if (exe.ends_with(kServerExecutableSuffix) && signalPidfd(process.get(), SIGTERM) == 0) {
+      // Its workers too; while the leader lives, its group's ID is its own.
+      if (getpgid(*pid) == *pid && !ended(process)) kill(-*pid, SIGTERM);
+      waitForEnd(process, wait, cancelFd);
     }
   }
   unlink(pidFile.c_str());

@@ -68,6 +68,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   // Shown only now: with a session bus, GTK does not add a menu bar that is set
   // after the window has been realized.
   gtk_window_present(window);
+  server.onEnded([this](const ServerEnd& end) { serverStopped(end); });
   // The controller owns the pending completion and drops it if it goes first.
   server.start([this](const Status& result) { startDidFinish(result); });
 }
@@ -75,12 +76,12 @@ void AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::startDidFinish(const Status& result) {
   if (result.ok()) {
     gtk_spinner_stop(GTK_SPINNER(spinner));
-    gtk_overlay_remove_overlay(GTK_OVERLAY(gtk_widget_get_parent(spinner)), spinner);
+    gtk_overlay_remove_overlay(GTK_OVERLAY(overlay), spinner);
     spinner = nullptr;
     gtk_widget_set_visible(GTK_WIDGET(webView), TRUE);
     // The first keys go to the page without a click first.
     gtk_widget_grab_focus(GTK_WIDGET(webView));
-    loadWithToken(server.launchToken(), settings_.baseURL, webView);
+    loadWithToken(server.launchToken(), pageToLoad_.empty() ? settings_.baseURL : pageToLoad_, webView);
     return;
   }
   g_message("Quorvel couldn't start: %s", result.error().message().c_str());
@@ -102,6 +103,7 @@ void AppDelegate::windowWillClose() {
 }
 
 void AppDelegate::applicationWillTerminate() {
+  quitting_ = true;
   if (window) saveWindowState();
   server.stop();
 }
@@ -150,6 +152,7 @@ void AppDelegate::showUpdateMessage(const UpdateMessage& message) {
 
 void AppDelegate::quit() {
   logMilestone("quit requested");
+  quitting_ = true;
   g_application_quit(G_APPLICATION(app_));
 }
 

@@ -7,10 +7,14 @@
 #include "base/app_error.h"
 #include "server/server_controller.h"
 #include "shell/download_notice.h"
+#include "shell/recovery_view.h"
 #include "update/update_checker.h"
+#include "web/connection_watcher.h"
+#include "web/cursor_hider.h"
 #include "web/downloads.h"
 #include "web/navigation_policy.h"
 #include "web/page_dialogs.h"
+#include "web/page_zoom.h"
 #include "web/settings_command.h"
 
 typedef struct _GtkApplication GtkApplication;
@@ -40,6 +44,12 @@ class AppDelegate {
   void buildMenu();     // app_menu.cpp
   void installActions();
   void letThePageHaveItsKeysFirst();
+  void showSpinner();
+  void serverStopped(const ServerEnd& end);
+  void restartServer();
+  void pageStopped();
+  void loadShownPage();
+  void showServerLog();
   void saveWindowState();
 
   // Menu actions.
@@ -60,16 +70,25 @@ class AppDelegate {
   const LaunchSettings& settings_;
   ServerController server;
   UpdateChecker updater;
-  // The page-zoom, cursor-hider and connection-watcher objects take their places
-  // here and in buildWindow() as they are built.
+  std::unique_ptr<FullscreenCursorHider> cursorHider;
+  std::unique_ptr<ConnectionWatcher> connectionWatcher;
+  std::unique_ptr<PageZoom> pageZoom;
   std::unique_ptr<SettingsCommand> settingsCommand;
   std::unique_ptr<NavigationPolicy> navigationPolicy;
   std::unique_ptr<PageDialogs> pageDialogs;
   std::unique_ptr<Downloads> downloads;
   std::unique_ptr<DownloadNotice> downloadNotice;
+  std::unique_ptr<RecoveryView> recoveryView;
   GtkWindow* window = nullptr;
   WebKitWebView* webView = nullptr;
   GtkWidget* spinner = nullptr;
+  GtkWidget* overlay = nullptr;  // the web view with the spinner over it
+  GtkWidget* stack = nullptr;    // the overlay, or the recovery view in its place
+  std::string pageToLoad_;       // once the server is up: its root, or the page shown before a restart
+  std::string shownPage_;        // the page last committed in the web view
+  static constexpr gint64 kPageCrashWindow = 30 * G_USEC_PER_SEC;
+  gint64 pageStoppedAt_ = 0;
+  bool quitting_ = false;
   bool launched_ = false;
   bool windowShownLogged_ = false;
   bool firstLoadLogged_ = false;

@@ -52,7 +52,11 @@ void AppDelegate::installActions() {
       {"go-forward", [](Self* s) { s->goForward(); }},
       {"toggle-fullscreen", [](Self* s) { s->toggleFullScreen(); }},
       {"settings", [](Self* s) { s->settingsCommand->openSettings(); }},
+      {"zoom-in", [](Self* s) { s->pageZoom->zoomIn(); }},
+      {"zoom-out", [](Self* s) { s->pageZoom->zoomOut(); }},
+      {"actual-size", [](Self* s) { s->pageZoom->actualSize(); }},
       {"close", [](Self* s) { gtk_window_close(s->window); }},
+      {"show-server-log", [](Self* s) { s->showServerLog(); }},
       {"minimize", [](Self* s) { gtk_window_minimize(s->window); }},
   };
   for (const auto& [name, run] : table) {
@@ -110,9 +114,6 @@ void AppDelegate::buildMenu() {
           gtk_application_set_accels_for_action(app_, entry.action.c_str(), accels.data());
           break;
         }
-        case MenuEntry::Kind::ZoomPlace:
-          // Page zoom adds its items to this section.
-          break;
       }
     }
     g_menu_append_section(menu.get(), nullptr, G_MENU_MODEL(section.get()));

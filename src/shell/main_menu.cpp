@@ -12,7 +12,6 @@ MenuEntry editing(std::string title, std::string action, std::string accelerator
 }
 
 MenuEntry separator() { return {MenuEntry::Kind::Separator, {}, {}, {}}; }
-MenuEntry place(MenuEntry::Kind kind) { return {kind, {}, {}, {}}; }
 
 }  // namespace
 
@@ -47,7 +46,9 @@ const std::vector<MenuDescription>& mainMenu() {
            item("Back", "app.go-back", {"<Primary>bracketleft", "<Alt>Left"}),
            item("Forward", "app.go-forward", {"<Primary>bracketright", "<Alt>Right"}),
            separator(),
-           place(MenuEntry::Kind::ZoomPlace),
+           item("Zoom In", "app.zoom-in", {"<Primary>plus", "<Primary>equal", "<Primary>KP_Add"}),
+           item("Zoom Out", "app.zoom-out", {"<Primary>minus", "<Primary>KP_Subtract"}),
+           item("Actual Size", "app.actual-size", {"<Primary>0", "<Primary>KP_0"}),
            separator(),
            item("Enter Full Screen", "app.toggle-fullscreen", {"F11"}),
        }},
@@ -55,6 +56,8 @@ const std::vector<MenuDescription>& mainMenu() {
        {
            item("Close", "app.close", {"<Primary>w"}),
            item("Minimize", "app.minimize", {"<Primary>m"}),
+           separator(),
+           item("Show Server Log", "app.show-server-log"),
        }},
   };
   return menu;

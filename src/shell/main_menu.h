@@ -8,15 +8,11 @@
 namespace quorvel {
 
 struct MenuEntry {
-  enum class Kind {
-    Item,
-    Separator,
-    ZoomPlace,  // filled by page zoom
-  };
+  enum class Kind { Item, Separator };
   Kind kind = Kind::Item;
   std::string title;
   std::string action;                     // "app.<name>"
-  std::vector<std::string> accelerators;  // the first is the one shown
+  std::vector<std::string> accelerators;  // the first is the one shown, the others work too
   // The page sees these keys first; the action runs only if the page leaves them
   // (editing keys, so that a script editor in the page keeps its own undo).
   bool pageFirst = false;

@@ -84,8 +84,8 @@ void finished(WebKitDownload*, Job* job) {
 }  // namespace
 
 Downloads::Downloads(WebKitNetworkSession* session, Report report)
-    : session_(session), report_(std::make_shared<Report>(std::move(report))) {
-  g_signal_connect(session_, "download-started", G_CALLBACK(+[](WebKitNetworkSession*, WebKitDownload* download,
+    : session_(GRef<WebKitNetworkSession>::retain(session)), report_(std::make_shared<Report>(std::move(report))) {
+  g_signal_connect(session, "download-started", G_CALLBACK(+[](WebKitNetworkSession*, WebKitDownload* download,
                                                                 Downloads* self) {
                      auto* job = new Job(self->report_, downloadFolder());
                      g_object_set_data_full(G_OBJECT(download), "quorvel-download", job,
@@ -97,6 +97,6 @@ Downloads::Downloads(WebKitNetworkSession* session, Report report)
                    this);
 }
 
-Downloads::~Downloads() { g_signal_handlers_disconnect_by_data(session_, this); }
+Downloads::~Downloads() { g_signal_handlers_disconnect_by_data(session_.get(), this); }
 
 }  // namespace quorvel

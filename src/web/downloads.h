@@ -7,7 +7,9 @@
 #include <memory>
 #include <string>
 
-typedef struct _WebKitNetworkSession WebKitNetworkSession;
+#include "base/glib_ptr.h"
+
+#include <webkit/webkit.h>
 
 namespace quorvel {
 
@@ -28,7 +30,7 @@ class Downloads {
   Downloads& operator=(const Downloads&) = delete;
 
  private:
-  WebKitNetworkSession* session_;
+  GRef<WebKitNetworkSession> session_;  // held, so the handler can always be taken off
   std::shared_ptr<Report> report_;
 };
 

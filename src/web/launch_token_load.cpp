@@ -8,17 +8,15 @@ namespace quorvel {
 namespace {
 
 struct PendingLoad {
-  GWeakRef webView;
+  GWeak<WebKitWebView> webView;
   std::string url;
-  ~PendingLoad() { g_weak_ref_clear(&webView); }
 };
 
 void cookieStored(GObject* manager, GAsyncResult* result, gpointer data) {
   std::unique_ptr<PendingLoad> pending(static_cast<PendingLoad*>(data));
   webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(manager), result, nullptr);
   // A web view gone meanwhile simply gets no page.
-  auto webView = GRef<WebKitWebView>::adopt(static_cast<WebKitWebView*>(g_weak_ref_get(&pending->webView)));
-  if (webView) webkit_web_view_load_uri(webView.get(), pending->url.c_str());
+  if (auto webView = pending->webView.get()) webkit_web_view_load_uri(webView.get(), pending->url.c_str());
 }
 
 }  // namespace
@@ -34,8 +32,7 @@ void loadWithToken(const LaunchToken& token, const std::string& url, WebKitWebVi
   CPtr<SoupCookie, soup_cookie_free> cookie(
       soup_cookie_new(std::string(LaunchToken::cookieName).c_str(), token.value().c_str(), g_uri_get_host(uri.get()), "/", -1));
 
-  auto* pending = new PendingLoad{{}, url};
-  g_weak_ref_init(&pending->webView, webView);
+  auto* pending = new PendingLoad{GWeak<WebKitWebView>(webView), url};
   WebKitNetworkSession* session = webkit_web_view_get_network_session(webView);
   webkit_cookie_manager_add_cookie(webkit_network_session_get_cookie_manager(session), cookie.get(),
                                    nullptr, cookieStored, pending);

@@ -83,11 +83,11 @@ gboolean loadFailed(WebKitWebView* webView, WebKitLoadEvent, const char* failing
 }  // namespace
 
 NavigationPolicy::NavigationPolicy(WebKitWebView* webView, LocalOrigin origin)
-    : webView_(webView), origin_(std::move(origin)) {
-  g_signal_connect(webView_, "decide-policy", G_CALLBACK(decidePolicy), &origin_);
-  g_signal_connect(webView_, "load-failed", G_CALLBACK(loadFailed), &origin_);
+    : webView_(GRef<WebKitWebView>::retain(webView)), origin_(std::move(origin)) {
+  g_signal_connect(webView, "decide-policy", G_CALLBACK(decidePolicy), &origin_);
+  g_signal_connect(webView, "load-failed", G_CALLBACK(loadFailed), &origin_);
   // Never a second window: the request is loaded here, handed on, or dropped.
-  g_signal_connect(webView_, "create", G_CALLBACK(+[](WebKitWebView* view, WebKitNavigationAction* action,
+  g_signal_connect(webView, "create", G_CALLBACK(+[](WebKitWebView* view, WebKitNavigationAction* action,
                                                       LocalOrigin* local) -> GtkWidget* {
                      openNewWindow(view, action, *local);
                      return nullptr;
@@ -95,6 +95,6 @@ NavigationPolicy::NavigationPolicy(WebKitWebView* webView, LocalOrigin origin)
                    &origin_);
 }
 
-NavigationPolicy::~NavigationPolicy() { g_signal_handlers_disconnect_by_data(webView_, &origin_); }
+NavigationPolicy::~NavigationPolicy() { g_signal_handlers_disconnect_by_data(webView_.get(), &origin_); }
 
 }  // namespace quorvel

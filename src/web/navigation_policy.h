@@ -7,9 +7,10 @@
 //
 // Local responses the web view cannot show, or sent as attachments, are downloads.
 
+#include "base/glib_ptr.h"
 #include "web/navigation_rules.h"
 
-typedef struct _WebKitWebView WebKitWebView;
+#include <webkit/webkit.h>
 
 namespace quorvel {
 
@@ -21,7 +22,7 @@ class NavigationPolicy {
   NavigationPolicy& operator=(const NavigationPolicy&) = delete;
 
  private:
-  WebKitWebView* webView_;
+  GRef<WebKitWebView> webView_;  // held, so the handlers can always be taken off
   LocalOrigin origin_;
 };
 

@@ -34,8 +34,9 @@ void fileChosen(GtkNativeDialog* native, int response, WebKitFileChooserRequest*
 
 }  // namespace
 
-PageDialogs::PageDialogs(WebKitWebView* webView, Present present) : webView_(webView), present_(std::move(present)) {
-  g_signal_connect(webView_, "script-dialog", G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog,
+PageDialogs::PageDialogs(WebKitWebView* webView, Present present)
+    : webView_(GRef<WebKitWebView>::retain(webView)), present_(std::move(present)) {
+  g_signal_connect(webView, "script-dialog", G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog,
                                                              PageDialogs* self) -> gboolean {
                      WebKitScriptDialogType type = webkit_script_dialog_get_dialog_type(dialog);
                      if (type != WEBKIT_SCRIPT_DIALOG_ALERT && type != WEBKIT_SCRIPT_DIALOG_CONFIRM) return FALSE;
@@ -49,7 +50,7 @@ PageDialogs::PageDialogs(WebKitWebView* webView, Present present) : webView_(web
                      return TRUE;
                    }),
                    this);
-  g_signal_connect(webView_, "run-file-chooser", G_CALLBACK(+[](WebKitWebView* view, WebKitFileChooserRequest* request,
+  g_signal_connect(webView, "run-file-chooser", G_CALLBACK(+[](WebKitWebView* view, WebKitFileChooserRequest* request,
                                                                 PageDialogs*) -> gboolean {
                      auto* window = GTK_WINDOW(gtk_widget_get_root(GTK_WIDGET(view)));
                      // No filter by type: the page's accept list is a hint the chooser need not follow.
@@ -70,6 +71,6 @@ PageDialogs::PageDialogs(WebKitWebView* webView, Present present) : webView_(web
                    this);
 }
 
-PageDialogs::~PageDialogs() { g_signal_handlers_disconnect_by_data(webView_, this); }
+PageDialogs::~PageDialogs() { g_signal_handlers_disconnect_by_data(webView_.get(), this); }
 
 }  // namespace quorvel

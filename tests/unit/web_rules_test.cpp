@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "test_support.h"
+#include "web/cursor_idle.h"
 #include "web/download_name.h"
 #include "web/navigation_rules.h"
+#include "web/zoom_levels.h"
 
 namespace quorvel {
 namespace {
@@ -45,6 +50,75 @@ TEST(DownloadName, SafeAndNumberedNames) {
   for (const auto& row : rows) {
     EXPECT_EQ(numberedName(safeDownloadName(row.suggested), 0), row.first) << row.suggested;
     EXPECT_EQ(numberedName(safeDownloadName(row.suggested), 2), row.third) << row.suggested;
+  }
+}
+
+TEST(ZoomLevels, SteppingClampingAndPinching) {
+  // From each zoom: Zoom In, Zoom Out (a millionth from a level counts as at it).
+  const struct { double current, in, out; } rows[] = {
+      {1.0, 1.1, 0.9}, {1.0000004, 1.1, 0.9}, {0.9999995, 1.1, 0.9}, {1.03, 1.1, 1.0}, {3.0, 3.0, 2.5},
+      {0.5, 0.67, 0.5}, {3.5, 3.0, 3.0}, {0.1, 0.5, 0.5}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(zoomInFrom(row.current), row.in) << row.current;
+    EXPECT_EQ(zoomOutFrom(row.current), row.out) << row.current;
+  }
+  std::vector<double> visited{0.5};
+  for (int i = 0; i < 12; ++i) visited.push_back(zoomInFrom(visited.back()));
+  EXPECT_EQ(visited, (std::vector<double>{0.5, 0.67, 0.8, 0.9, 1.0, 1.1, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0, 3.0}));
+  EXPECT_EQ(clampZoom(7), 3.0);
+  EXPECT_EQ(clampZoom(0.1), 0.5);
+  EXPECT_FALSE(clampZoom(NAN) || clampZoom(INFINITY));
+  EXPECT_DOUBLE_EQ(pinchedZoom(1.0, 1.2, 1.0), 1.2);
+  EXPECT_DOUBLE_EQ(pinchedZoom(1.5, 1.2, 1.2), 1.5) << "only the change since the last message counts";
+  EXPECT_EQ(clampZoom(pinchedZoom(1.0, 0.1, 1.0)), 0.5);
+}
+
+TEST(ZoomLevels, TheFileHoldsOneNumberWrittenShortest) {
+  const struct { const char* text; std::optional<double> zoom; } rows[] = {
+      {"1.25", 1.25}, {"7", 7.0}, {"0.1", 0.1}, {"0x1p0", 1.0}, {"1.25\n", {}}, {" 1.25", {}}, {"", {}},
+      {"abc", {}}, {"1,5", {}}, {"nan", {}}, {"inf", {}}, {"1e400", {}}, {"1e-400", {}}};
+  for (const auto& row : rows) EXPECT_EQ(parseZoomText(row.text), row.zoom) << row.text;
+  for (double zoom : {1.0, 0.67, 1.1, 2.5, 3.0, 1.0000004, 1.2345678901234567}) {
+    EXPECT_EQ(parseZoomText(formatZoom(zoom)), zoom);
+    EXPECT_NE(formatZoom(zoom).find('.'), std::string::npos);
+  }
+  EXPECT_EQ(formatZoom(1.0) + formatZoom(0.67) + formatZoom(3.0), "1.00.673.0");
+
+  test::TempDir dir;
+  const std::string path = dir.path() + "/new/page-zoom";
+  EXPECT_FALSE(readZoomFile(path));
+  EXPECT_FALSE(saveZoomFile(path, 1.1));
+  EXPECT_EQ(test::readFile(path), "1.1");
+  EXPECT_EQ(readZoomFile(path), 1.1);
+  test::writeFile(path, "\xff1.1");
+  EXPECT_FALSE(readZoomFile(path)) << "not UTF-8";
+  test::writeFile(dir.path() + "/occupied", "a file where the folder belongs");
+  EXPECT_TRUE(saveZoomFile(dir.path() + "/occupied/page-zoom", 2.0));
+}
+
+TEST(CursorIdle, HiddenAfterRestingInElementFullScreenWhileActive) {
+  // One sample every half second: "m" the pointer moved, "r" it rested, "b" it went
+  // away and came back in between; capitals while an element is in full screen, "~"
+  // before a sample while the window is not active. The samples that hide it.
+  const struct { const char* samples; std::vector<int> hides; } rows[] = {
+      {"RRRRRRRR", {5}}, {"rrrrrrrr", {}}, {"R~R~R~R~R~R~R~R", {}}, {"rrrrrrrrrrrrrrrrrrrrRR", {21}},
+      {"RRRRRRMRRRRRRRR", {5, 12}}, {"RRRRRRBRRRRRR", {5}}, {"RRRRRRMRRR", {5}}};
+  for (const auto& row : rows) {
+    CursorIdle idle({0, 0}, 0);
+    Point at;
+    std::vector<int> hides;
+    bool active = true;
+    int sample = 0;
+    for (const char* c = row.samples; *c; ++c) {
+      if (*c == '~') {
+        active = false;
+        continue;
+      }
+      if (std::tolower(*c) == 'm') at.x += 1;
+      if (idle.tick(at, ++sample * CursorIdle::tickInterval, std::isupper(*c), active)) hides.push_back(sample);
+      active = true;
+    }
+    EXPECT_EQ(hides, row.hides) << row.samples;
   }
 }
 

@@ -1,0 +1,54 @@
+#include "web/connection_watcher.h"
+
+#include <memory>
+
+namespace quorvel {
+namespace {
+
+using CookiePtr = CPtr<SoupCookie, soup_cookie_free>;
+
+// Run when the cookie store has made the change, so a listener reads the new state.
+template <gboolean (*Finish)(WebKitCookieManager*, GAsyncResult*, GError**)>
+void cookieChanged(GObject* manager, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<GWeak<WebKitWebView>> weak(static_cast<GWeak<WebKitWebView>*>(data));
+  Finish(WEBKIT_COOKIE_MANAGER(manager), result, nullptr);
+  if (auto webView = weak->get()) {
+    webkit_web_view_evaluate_javascript(webView.get(), ConnectionWatcher::changedScript, -1, nullptr, nullptr, nullptr,
+                                        nullptr, nullptr);
+  }
+}
+
+}  // namespace
+
+ConnectionWatcher::ConnectionWatcher(WebKitWebView* webView, std::string host)
+    : webView_(webView), host_(std::move(host)), monitor_(GRef<GNetworkMonitor>::retain(g_network_monitor_get_default())) {
+  g_signal_connect(monitor_.get(), "network-changed",
+                   G_CALLBACK(+[](GNetworkMonitor*, gboolean available, ConnectionWatcher* self) {
+                     self->update(!available);
+                   }),
+                   this);
+  update(!g_network_monitor_get_network_available(monitor_.get()));
+}
+
+ConnectionWatcher::~ConnectionWatcher() { g_signal_handlers_disconnect_by_data(monitor_.get(), this); }
+
+void ConnectionWatcher::update(bool offline) {
+  if (offline_ == offline) return;
+  auto webView = webView_.get();
+  // Nothing is recorded without a web view: the next report tries again.
+  if (!webView) return;
+  offline_ = offline;
+  // A session cookie (no expiry), readable by the page's scripts.
+  CookiePtr cookie(soup_cookie_new("offline", "1", host_.c_str(), "/", -1));
+  WebKitCookieManager* cookies = webkit_network_session_get_cookie_manager(webkit_web_view_get_network_session(webView.get()));
+  auto* weak = new GWeak<WebKitWebView>(webView.get());
+  if (offline) {
+    webkit_cookie_manager_add_cookie(cookies, cookie.get(), nullptr, cookieChanged<webkit_cookie_manager_add_cookie_finish>,
+                                     weak);
+  } else {
+    webkit_cookie_manager_delete_cookie(cookies, cookie.get(), nullptr,
+                                        cookieChanged<webkit_cookie_manager_delete_cookie_finish>, weak);
+  }
+}
+
+}  // namespace quorvel

@@ -1,0 +1,34 @@
+#pragma once
+// Tells the page whether the computer has a network: the session cookie
+// "offline=1" while it has none, and a "connection:changed" event on the document
+// after each change of the cookie.
+
+#include <optional>
+#include <string>
+
+#include "base/glib_ptr.h"
+
+#include <webkit/webkit.h>
+
+namespace quorvel {
+
+class ConnectionWatcher {
+ public:
+  static constexpr const char* changedScript = "document.dispatchEvent(new Event('connection:changed'))";
+
+  // `host` is the server's, for the cookie. The first state is passed on at once.
+  ConnectionWatcher(WebKitWebView* webView, std::string host);
+  ~ConnectionWatcher();
+  ConnectionWatcher(const ConnectionWatcher&) = delete;
+  ConnectionWatcher& operator=(const ConnectionWatcher&) = delete;
+
+ private:
+  void update(bool offline);
+
+  GWeak<WebKitWebView> webView_;
+  std::string host_;
+  std::optional<bool> offline_;  // what the page was last told
+  GRef<GNetworkMonitor> monitor_;
+};
+
+}  // namespace quorvel

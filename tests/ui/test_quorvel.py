@@ -1,0 +1,293 @@
+# Quorvel as a person uses it: the real bundle on a display of its own, a fake
+# server (or a second one standing in for a foreign site) behind it, driven by
+# keys, observed through the servers' request logs, files, windows and screenshots.
+
+import os
+import random
+import re
+import signal
+import subprocess
+import time
+import unittest
+
+from harness import Quorvel, UiTest, cursor_blank, eventually, press, read, run, screenshot, size, spread, write, xdotool
+
+DATA = "Library/Application Support/Quorvel"
+
+
+class QuorvelUi(UiTest):
+    def start(self, conf="", prefix=(), wait=True):
+        # Quorvel on a bundle whose pages (tests/ui/pages/keys.html) log each key and act on some.
+        self.site = self.foreign()
+        write(self.site.folder / "www/frame.html", "<p>framed</p><img src='/frame-image.txt'>")
+        self.opened = self.handler("x-scheme-handler/http", "x-scheme-handler/https", "x-scheme-handler/mailto")
+        self.app, page = self.bundle(conf), read(os.path.join(os.path.dirname(__file__), "pages/keys.html"))
+        for name in ("index.html", "second.html", "third.html"):
+            self.app.serve(name, page.replace("FOREIGN", str(self.site.port)))
+        self.running = self.quorvel(self.app, prefix=prefix)
+        self.assertTrue(not wait or self.running.wait_page(), self.running.log())
+        return self.app
+
+    def until(self, condition, message="", timeout=10):
+        self.assertTrue(eventually(condition, timeout), message or self.app.requests())
+
+    def key(self, keys, logged):
+        press(self.running.main_window(), keys)
+        self.until(lambda: logged in self.app.requests())
+
+    def test_a_spinner_until_the_server_answers_then_the_page_with_its_token_and_quit_stops_it(self):
+        self.start("ready_after_ms=3000\n", wait=False)
+        window = self.running.main_window()
+        width, height = size(window)
+        starting = lambda: screenshot(window, "starting.png")
+        self.until(lambda: spread(starting(), width // 2 - 24, height // 2 - 24, 48, 48) > 0.05, "a spinner", 5)
+        self.assertLess(spread(starting(), 40, height - 140, 100, 100), 0.01, "on an empty background")
+        self.assertNotIn("GET /|", self.app.requests(), "no page before the server is up")
+        press(window, "ctrl+comma")  # Settings is off while the server starts
+        self.assertTrue(self.running.wait_page(), self.running.log())
+        token = re.search(r"QUORVEL_LAUNCH_TOKEN=(\w{64})", read(f"/proc/{self.app.servers()[0]}/environ")).group(1)
+        self.assertIn(f"GET /|cookie=launch_token={token}|token=\n", self.app.requests(), "the cookie, no header")
+        self.assertTrue(width >= 1280 and height >= 860)  # with the title bar and shadow around 1280 x 860
+        xdotool("windowsize", "--sync", window, str(width - 380), str(height - 220))
+        time.sleep(0.5)
+        press(window, "ctrl+q")
+        self.assertEqual(self.running.wait_exit(), 0)
+        self.assertEqual((self.app.file("fake_server.signals"), self.app.servers()), ("INT\n", []))
+        self.assertNotIn("/settings", self.app.requests())
+        self.assertIn("width=900\nheight=640", read(f"{self.home}/{DATA}/window-state"))
+        self.assertEqual(size(self.quorvel(self.app).main_window()), (width - 380, height - 220), "the size comes back")
+
+    def test_a_failed_start_shows_one_alert_then_quits(self):
+        self.start("exit_status=3\nexit_after_ms=300\nready_after_ms=60000\n", wait=False)
+        self.until(lambda: "Quorvel couldn't start: This database was last opened by a newer Quorvel." in self.running.log())
+        dialog = self.running.dialog()
+        self.assertEqual(self.running.log().count("couldn't start"), 1, "exactly one alert")
+        time.sleep(1.5)  # let it paint
+        screenshot("root", "alert.png")
+        press(dialog, "Return")
+        self.assertEqual(self.running.wait_exit(), 0, self.running.log())
+        self.assertNotIn("GET /|", self.app.requests())
+
+    def test_reload_close_and_a_second_launch_that_shows_the_same_window(self):
+        self.start()
+        window = self.running.main_window()
+        for keys, loads in (("ctrl+r", 2), ("F5", 3)):
+            press(window, keys)
+            self.until(lambda: self.app.requests().count("GET /|") == loads)
+        press(window, "ctrl+w")
+        self.until(lambda: not self.running.main_window(0.1), "the window hides")
+        time.sleep(0.5)
+        self.assertIsNone(self.running.wait_exit(0), "Quorvel keeps running")
+        self.assertTrue(self.app.servers(), "and so does the server")
+        self.assertEqual(self.quorvel(self.app).wait_exit(20), 0, "a second launch hands over")
+        self.assertEqual(self.running.main_window(10), window, "the same window")
+        self.assertEqual(self.app.requests().count("GET /|"), 3, "with the same page, not loaded again")
+
+    def test_help_version_and_a_wrong_argument_answer_at_once_with_no_window_server_or_lock(self):
+        bundle = self.bundle()
+        for args, status, output in ((["--version"], 0, r"Quorvel 1\.0\n"),  # from Info.plist, not the build
+                                     (["--help"], 0, r"Usage: quorvel \[--help \| --version\]\n(.+\n)+"),
+                                     (["--bogus"], 2, r"quorvel: unexpected argument '--bogus' \(see .*--help\)\n"),
+                                     (["--version", "x"], 2, r"quorvel: unexpected argument 'x' .*\n")):
+            quorvel = self.quorvel(bundle, *args)
+            self.assertEqual(quorvel.wait_exit(5), status, args)
+            self.assertRegex(quorvel.log(), f"^{output}$")  # and no start-up milestone
+        self.assertFalse(os.path.exists(f"{self.home}/Library"), "no data folder, so no lock")
+        self.assertEqual(bundle.requests(), "")
+
+    def test_a_newer_version_in_the_feed_offers_its_download_to_the_browser(self):
+        opened = self.handler("x-scheme-handler/https")
+        bundle = self.bundle(plist=f"<key>SUFeedURL</key><string>http://127.0.0.1:{self.port}/appcast.xml</string>")
+        bundle.serve("appcast.xml", """<rss xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"><channel>
+          <item><enclosure url="https://example.com/Quorvel-2.0.tar.gz" sparkle:version="2.0"/></item>
+          <item><enclosure url="https://example.com/Quorvel-1.0.tar.gz" sparkle:version="1.0"/></item></channel></rss>""")
+        quorvel = self.quorvel(bundle)
+        self.assertTrue(quorvel.wait_page(), quorvel.log())
+        # F10 opens the first menu at "About Quorvel"; the next item is "Check for Updates…".
+        press(quorvel.main_window(), "F10")
+        time.sleep(0.5)
+        screenshot("root", "menu.png")
+        xdotool("key", "Down", "Return")
+        dialog = quorvel.dialog()
+        self.assertIn("GET /appcast.xml", bundle.requests())
+        time.sleep(1.5)  # let it paint
+        screenshot("root", "update-available.png")
+        press(dialog, "Return")  # Download is the default button
+        self.assertTrue(eventually(lambda: read(opened) == "https://example.com/Quorvel-2.0.tar.gz\n"), read(opened))
+
+    def test_links_stay_or_go_to_the_desktop_and_settings_follow_the_page(self):
+        self.start()
+        self.key("x", "/log?key=x")  # the page has the keys without a click
+        self.until(lambda: "GET /frame-image.txt" in self.site.requests(), "the iframe shows its foreign page")
+        for key in "124":  # a foreign link, mail, a foreign page in a new window
+            self.key(key, f"/log?key={key}")
+        self.until(lambda: read(self.opened).split() == [f"http://127.0.0.1:{self.site.port}/foreign.html",
+                                                         "mailto:someone@example.com",
+                                                         f"http://127.0.0.1:{self.site.port}/new-window.html"])
+        self.key("ctrl+z", "/log?key=ctrl+z")  # the page sees its own undo key
+        self.key("3", "GET /second.html")  # a local page in a new window, a link's or a script's: here
+        self.key("5", "GET /third.html")
+        self.assertEqual(len(self.running.windows()), 1, "never a second window")
+        self.key("ctrl+comma", "GET /my-settings")  # the page's own link
+        window = self.running.main_window()
+        press(window, "ctrl+w")
+        self.until(lambda: not self.running.main_window(0.1))
+        run("gapplication", "action", "app.quorvel.Quorvel", "settings")
+        self.until(lambda: "GET /settings|" in self.app.requests(), "no link on that page: the fallback")
+        self.assertEqual(self.running.main_window(5), window, "shown again")
+
+    def test_alert_confirm_and_file_inputs_answer_the_page(self):
+        self.start()
+        files = os.path.join(self.dir, "files")
+        for name in ("a.txt", "b.txt"):
+            write(os.path.join(files, name), name)
+        self.key("a", "/log?key=a")
+        time.sleep(0.5)
+        self.assertNotIn("alert=closed", self.app.requests(), "the page's script waits for the answer")
+        screenshot("root", "alert-from-page.png")
+        press(self.running.dialog(), "Return")
+        self.until(lambda: "/log?alert=closed" in self.app.requests())
+        for keys, answer, times in (("Return", "confirm=true", 1), ("Escape", "confirm=false", 1),
+                                    ("alt+c", "confirm=false", 2)):
+            self.key("c", "/log?key=c")
+            press(self.running.dialog(), keys)
+            self.until(lambda: self.app.requests().count(answer) == times, keys)
+        for key, typed, then, chosen in (("f", f"{files}/a.txt", "Return", "files=a.txt"),
+                                         ("m", f"{files}/", "Return ctrl+a alt+o", "files=a.txt,b.txt")):
+            self.key(key, f"/log?key={key}")
+            press(self.running.dialog(), "ctrl+l")
+            xdotool("type", "--delay", "20", typed)
+            for keys in then.split():
+                time.sleep(0.5)
+                xdotool("key", keys)
+            self.until(lambda: chosen in self.app.requests(), chosen)
+        self.key("f", "/log?key=f")
+        press(self.running.dialog(), "Escape")  # cancelled: the page gets nothing
+        self.key("x", "/log?key=x")
+        self.assertEqual(self.app.requests().count("files="), 2)
+
+    def test_a_download_is_saved_whole_beside_a_file_of_the_same_name(self):
+        downloads = os.path.join(self.home, "Downloads")
+        write(f"{self.home}/.config/user-dirs.dirs", f'XDG_DOWNLOAD_DIR="{downloads}"\n')
+        write(f"{downloads}/report.csv", "mine")
+        self.start().serve("report.csv", "a,b\n1,2\n" * 20000)
+        opened = self.handler("text/csv", "inode/directory")
+        self.key("d", "GET /report.csv?attachment")
+        saved = os.path.join(downloads, "report (1).csv")
+        self.until(lambda: os.path.exists(saved), os.listdir(downloads))
+        self.assertEqual(sorted(os.listdir(downloads)), ["report (1).csv", "report.csv"], "no partial file is left")
+        self.assertEqual((read(f"{downloads}/report.csv"), read(saved)), ("mine", "a,b\n1,2\n" * 20000))
+        for keys, expected in (("alt+o", saved), ("alt+s", downloads)):  # Open, and Show in Folder without a file manager
+            press(self.running.main_window(), keys)
+            self.until(lambda: read(opened).splitlines()[-1:] == [expected], read(opened))
+        time.sleep(1)
+        screenshot("root", "download-notice.png")
+
+    def test_zoom_steps_by_keys_and_wheel_and_comes_back_at_the_next_launch_with_lasting_cookies(self):
+        self.start()
+        self.key("x", "/log?key=x&width=1280")
+        zoom, window = f"{self.home}/{DATA}/page-zoom", self.running.main_window()
+        for keys, saved in (("ctrl+plus", "1.1"), ("ctrl+equal", "1.25"), ("ctrl+minus", "1.1"), ("ctrl+0", "1.0"),
+                            ("ctrl+KP_Add", "1.1"), ("ctrl+plus ctrl+plus", "1.5"), ("ctrl+KP_Subtract", "1.25")):
+            press(window, keys)
+            self.until(lambda: read(zoom) == saved, f"{keys}: {read(zoom)}")
+        for button, saved in (("4", "1.5"), ("5", "1.25")):  # Ctrl + wheel up, down: one notch, one step
+            xdotool("keydown", "ctrl", "click", button, "keyup", "ctrl")
+            self.until(lambda: read(zoom) == saved, f"wheel {button}: {read(zoom)}")
+        press(window, "ctrl+q")
+        self.assertEqual(self.running.wait_exit(), 0)
+        self.running = self.quorvel(self.app)
+        self.assertTrue(self.running.wait_page(), self.running.log())
+        self.assertRegex(self.app.requests().splitlines()[-1], r"GET /\|cookie=.*keep=1", "a lasting cookie lasts")
+        self.key("y", "/log?key=y&width=1024")  # the first page already at 1.25
+
+    def test_the_page_learns_when_the_network_goes_and_comes_back(self):
+        if subprocess.run(["unshare", "-n", "true"]).returncode != 0:
+            self.skipTest("this machine refuses private network namespaces (unshare -n)")
+        # GLib's network monitor follows the default route of Quorvel's own network namespace.
+        self.start(prefix=["unshare", "-n", "sh", "-c", 'ip link set lo up && exec "$0"'])
+        self.assertRegex(self.app.requests(), r"GET /\|cookie=[^|]*offline=1", "started offline: the first page knows")
+        for verb, told, times in (("add", "offline=false", 1), ("del", "offline=true", 1), ("add", "offline=false", 2)):
+            run("nsenter", f"--net=/proc/{self.running.process.pid}/ns/net", "ip", "route", verb, "default", "dev", "lo")
+            self.until(lambda: self.app.requests().count("/log?" + told) == times, told)
+        self.key("z", "/log?key=z")
+        self.assertNotIn("offline=1", self.app.requests().splitlines()[-1], "online: requests carry no offline cookie")
+
+    def test_the_pointer_hides_at_rest_in_full_screen_and_a_killed_quorvel_takes_its_server_along(self):
+        self.start("worker=1\n")
+        xdotool("mousemove", "700", "400")
+        time.sleep(3.5)
+        self.assertFalse(cursor_blank(), "never hidden without element full screen")
+        self.key("u", "/log?fullscreen=true")
+        time.sleep(3.2)
+        self.assertTrue(cursor_blank(), "hidden after resting")
+        xdotool("mousemove", "720", "420")
+        self.until(lambda: not cursor_blank(), "back at the first movement", 1)
+
+        self.assertEqual(len(self.app.servers()), 2, "a server and its worker")
+        self.running.process.kill()
+        self.until(lambda: not self.app.servers(), "gone within a second", 1)
+        self.assertEqual(self.app.file("fake_server.signals"), "INT\n", "told as at a quit")
+
+    def test_a_server_that_stops_can_be_restarted_and_a_page_that_stops_twice_reloaded(self):
+        self.start()
+        opened = self.handler("text/plain")
+        self.key("3", "GET /second.html")
+        self.key("x", "/log?key=x")  # from the second page, now shown
+        token = self.app.requests().splitlines()[-1].split("launch_token=")[1][:64]
+        os.kill(self.app.servers()[0], signal.SIGKILL)
+        time.sleep(1)
+        screenshot("root", "server-stopped.png")
+        press(self.running.main_window(), "alt+s")
+        self.until(lambda: read(opened).endswith("/Library/Logs/Quorvel/server.log\n"))
+        press(self.running.main_window(), "alt+r")
+        self.until(lambda: self.app.requests().count("GET /second.html|cookie=launch_token=" + token) == 2,
+                   "the page that was shown, with the same token")
+
+        def stop_the_page():  # kill Quorvel's web process, a grandchild or deeper inside WebKit's sandbox
+            for pid in filter(str.isdigit, os.listdir("/proc")):
+                line = [pid]
+                while line[-1] not in ("0", "1") and len(line) < 8:
+                    line.append((read(f"/proc/{line[-1]}/stat").split(") ")[-1].split(" ")[1:2] or ["0"])[0])
+                if read(f"/proc/{pid}/comm").startswith("WebKitWebProces") and str(self.running.process.pid) in line:
+                    os.kill(int(pid), signal.SIGKILL)
+        loads = self.app.requests().count("GET /second.html")
+        stop_the_page()
+        self.until(lambda: self.app.requests().count("GET /second.html") == loads + 1, "reloaded once")
+        stop_the_page()  # again within 30 s: the window says so
+        time.sleep(1)
+        screenshot("root", "page-stopped.png")
+        press(self.running.main_window(), "alt+r")
+        self.until(lambda: self.app.requests().count("GET /second.html") == loads + 2, "reloaded by hand")
+
+    def test_killed_at_any_moment_of_its_start_it_leaves_each_file_whole_or_absent(self):
+        bundle, written = self.bundle(), set()
+        for run in range(24):
+            # Each home sees a first start, then a second one over what the first left,
+            # which gets an orderly quit (it saves the window state) to kill in the middle.
+            home = f"{self.dir}/home{run // 2}"
+            secret, kept = f"{home}/{DATA}/secret_key_base", read(f"{home}/{DATA}/secret_key_base")
+            quorvel, moment = Quorvel(bundle, home), random.uniform(0, 1.5)
+            if run % 2:
+                eventually(lambda: "milestone: window shown" in quorvel.log())
+                time.sleep(moment / 3)
+                quorvel.process.send_signal(signal.SIGTERM)
+                moment = random.uniform(0, 0.2)
+            time.sleep(moment)
+            quorvel.process.kill()
+            quorvel.close()
+            where = f"run {run}, killed {moment:.3f} s after the {'quit' if run % 2 else 'start'}"
+            if os.path.exists(secret):
+                self.assertRegex(read(secret), r"\A[0-9a-f]{128}\Z", where)
+                self.assertEqual(os.stat(secret).st_mode & 0o777, 0o600, where)
+                self.assertIn(kept, ("", read(secret)), f"a kept secret stays: {where}")
+            for name, form in (("window-state", r"\[MainWindow\]\nwidth=\d+\nheight=\d+\nmaximized=(true|false)\n"),
+                               ("page-zoom", r"\d+\.\d+")):
+                if os.path.exists(f"{home}/{DATA}/{name}"):
+                    self.assertRegex(read(f"{home}/{DATA}/{name}"), rf"\A{form}\Z", where)
+            written |= {name for name in ("secret_key_base", "window-state") if os.path.exists(f"{home}/{DATA}/{name}")}
+        self.assertEqual(written, {"secret_key_base", "window-state"}, "the runs got as far as writing both")
+
+
+if __name__ == "__main__":
+    unittest.main()
