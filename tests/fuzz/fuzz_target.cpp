@@ -13,6 +13,7 @@
 #include "server/stale_cleanup.h"
 #include "shell/window_state.h"
 #include "update/update_feed.h"
+#include "web/zoom_levels.h"
 
 using namespace quorvel;
 
@@ -48,6 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i < 27; ++i) {
     const int a = i / 9, b = i / 3 % 3, c = i % 3;
     if (order[a][b] != -order[b][a] || (order[a][b] <= 0 && order[b][c] <= 0 && order[a][c] > 0)) __builtin_trap();
+  }
+#elif defined(FUZZ_page_zoom)
+  // A stored zoom is clamped, applied and saved again: that must read back as itself.
+  if (auto zoom = parseZoomText(input)) {
+    auto applied = clampZoom(*zoom);
+    if (!applied || parseZoomText(formatZoom(*applied)) != applied) __builtin_trap();
   }
 #else
 #error "Name the target: -DFUZZ_<name>"
