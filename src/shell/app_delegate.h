@@ -85,7 +85,7 @@ class AppDelegate {
   GtkWidget* overlay = nullptr;  // the web view with the spinner over it
   GtkWidget* stack = nullptr;    // the overlay, or the recovery view in its place
   std::string pageToLoad_;       // once the server is up: its root, or the page shown before a restart
-  std::string shownPage_;        // the page last committed in the web view
+  std::string shownPage_;        // the page the web view shows, or is on its way to
   static constexpr gint64 kPageCrashWindow = 30 * G_USEC_PER_SEC;
   gint64 pageStoppedAt_ = 0;
   bool quitting_ = false;

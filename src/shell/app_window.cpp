@@ -54,8 +54,14 @@ void AppDelegate::buildWindow() {
                              if (reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API) self->pageStopped();
                            }),
                            this);
+  // Remembered as soon as a navigation starts, and kept when a web process that
+  // ended leaves the web view without one.
+  g_signal_connect_swapped(webView, "notify::uri", G_CALLBACK(+[](AppDelegate* self) {
+                             const char* uri = webkit_web_view_get_uri(self->webView);
+                             if (uri && *uri) self->shownPage_ = uri;
+                           }),
+                           this);
   g_signal_connect_swapped(webView, "load-changed", G_CALLBACK(+[](AppDelegate* self, WebKitLoadEvent event) {
-                             if (event == WEBKIT_LOAD_COMMITTED) self->shownPage_ = webkit_web_view_get_uri(self->webView);
                              if (event == WEBKIT_LOAD_FINISHED && !self->firstLoadLogged_) {
                                self->firstLoadLogged_ = true;
                                logMilestone("first page load finished");

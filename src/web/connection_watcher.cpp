@@ -8,17 +8,26 @@ namespace {
 using CookiePtr = CPtr<SoupCookie, soup_cookie_free>;
 
 // Run when the cookie store has made the change, so a listener reads the new state.
-template <gboolean (*Finish)(WebKitCookieManager*, GAsyncResult*, GError**)>
+template <gboolean (*Finish)(WebKitCookieManager*, GAsyncResult*, GError**), bool Offline>
 void cookieChanged(GObject* manager, GAsyncResult* result, gpointer data) {
   std::unique_ptr<GWeak<WebKitWebView>> weak(static_cast<GWeak<WebKitWebView>*>(data));
   Finish(WEBKIT_COOKIE_MANAGER(manager), result, nullptr);
   if (auto webView = weak->get()) {
-    webkit_web_view_evaluate_javascript(webView.get(), ConnectionWatcher::changedScript, -1, nullptr, nullptr, nullptr,
-                                        nullptr, nullptr);
+    const std::string script = ConnectionWatcher::changedScript(Offline);
+    webkit_web_view_evaluate_javascript(webView.get(), script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
   }
 }
 
 }  // namespace
+
+std::string ConnectionWatcher::changedScript(bool offline) {
+  return std::string("(function wait(tries) {"
+                     "  const offline = document.cookie.split(/;\\s*/).includes('offline=1');"
+                     "  if (offline === ") + (offline ? "true" : "false") + " || tries === 0)"
+                     "    document.dispatchEvent(new Event('connection:changed'));"
+                     "  else setTimeout(wait, 10, tries - 1);"
+                     "})(100)";
+}
 
 ConnectionWatcher::ConnectionWatcher(WebKitWebView* webView, std::string host)
     : webView_(webView), host_(std::move(host)), monitor_(GRef<GNetworkMonitor>::retain(g_network_monitor_get_default())) {
@@ -33,6 +42,7 @@ ConnectionWatcher::ConnectionWatcher(WebKitWebView* webView, std::string host)
 ConnectionWatcher::~ConnectionWatcher() { g_signal_handlers_disconnect_by_data(monitor_.get(), this); }
 
 void ConnectionWatcher::update(bool offline) {
+  g_debug("The network is %s", offline ? "gone" : "there");
   if (offline_ == offline) return;
   auto webView = webView_.get();
   // Nothing is recorded without a web view: the next report tries again.
@@ -43,11 +53,11 @@ void ConnectionWatcher::update(bool offline) {
   WebKitCookieManager* cookies = webkit_network_session_get_cookie_manager(webkit_web_view_get_network_session(webView.get()));
   auto* weak = new GWeak<WebKitWebView>(webView.get());
   if (offline) {
-    webkit_cookie_manager_add_cookie(cookies, cookie.get(), nullptr, cookieChanged<webkit_cookie_manager_add_cookie_finish>,
-                                     weak);
+    webkit_cookie_manager_add_cookie(cookies, cookie.get(), nullptr,
+                                     cookieChanged<webkit_cookie_manager_add_cookie_finish, true>, weak);
   } else {
     webkit_cookie_manager_delete_cookie(cookies, cookie.get(), nullptr,
-                                        cookieChanged<webkit_cookie_manager_delete_cookie_finish>, weak);
+                                        cookieChanged<webkit_cookie_manager_delete_cookie_finish, false>, weak);
   }
 }
 

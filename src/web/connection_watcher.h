@@ -14,7 +14,9 @@ namespace quorvel {
 
 class ConnectionWatcher {
  public:
-  static constexpr const char* changedScript = "document.dispatchEvent(new Event('connection:changed'))";
+  // Sent once the page itself sees the new cookie: the cookie store has finished
+  // before the page's own copy of its cookies catches up (at most a second).
+  static std::string changedScript(bool offline);
 
   // `host` is the server's, for the cookie. The first state is passed on at once.
   ConnectionWatcher(WebKitWebView* webView, std::string host);

@@ -209,7 +209,7 @@ class QuorvelUi(UiTest):
         self.assertRegex(self.app.requests(), r"GET /\|cookie=[^|]*offline=1", "started offline: the first page knows")
         for verb, told, times in (("add", "offline=false", 1), ("del", "offline=true", 1), ("add", "offline=false", 2)):
             run("nsenter", f"--net=/proc/{self.running.process.pid}/ns/net", "ip", "route", verb, "default", "dev", "lo")
-            self.until(lambda: self.app.requests().count("/log?" + told) == times, told)
+            self.until(lambda: self.app.requests().count("/log?" + told) == times)
         self.key("z", "/log?key=z")
         self.assertNotIn("offline=1", self.app.requests().splitlines()[-1], "online: requests carry no offline cookie")
 
