@@ -68,21 +68,6 @@ class QuorvelUi(UiTest):
         self.assertEqual(self.running.wait_exit(), 0, self.running.log())
         self.assertNotIn("GET /|", self.app.requests())
 
-    def test_reload_close_and_a_second_launch_that_shows_the_same_window(self):
-        self.start()
-        window = self.running.main_window()
-        for keys, loads in (("ctrl+r", 2), ("F5", 3)):
-            press(window, keys)
-            self.until(lambda: self.app.requests().count("GET /|") == loads)
-        press(window, "ctrl+w")
-        self.until(lambda: not self.running.main_window(0.1), "the window hides")
-        time.sleep(0.5)
-        self.assertIsNone(self.running.wait_exit(0), "Quorvel keeps running")
-        self.assertTrue(self.app.servers(), "and so does the server")
-        self.assertEqual(self.quorvel(self.app).wait_exit(20), 0, "a second launch hands over")
-        self.assertEqual(self.running.main_window(10), window, "the same window")
-        self.assertEqual(self.app.requests().count("GET /|"), 3, "with the same page, not loaded again")
-
     def test_help_version_and_a_wrong_argument_answer_at_once_with_no_window_server_or_lock(self):
         bundle = self.bundle()
         for args, status, output in ((["--version"], 0, r"Quorvel 1\.0\n"),  # from Info.plist, not the build
@@ -115,7 +100,7 @@ class QuorvelUi(UiTest):
         press(dialog, "Return")  # Download is the default button
         self.assertTrue(eventually(lambda: read(opened) == "https://example.com/Quorvel-2.0.tar.gz\n"), read(opened))
 
-    def test_links_stay_or_go_to_the_desktop_and_settings_follow_the_page(self):
+    def test_links_stay_or_go_to_the_desktop_settings_follow_the_page_and_the_window_comes_back(self):
         self.start()
         self.key("x", "/log?key=x")  # the page has the keys without a click
         self.until(lambda: "GET /frame-image.txt" in self.site.requests(), "the iframe shows its foreign page")
@@ -130,14 +115,24 @@ class QuorvelUi(UiTest):
         self.assertEqual(len(self.running.windows()), 1, "never a second window")
         self.key("ctrl+comma", "GET /my-settings")  # the page's own link
         window = self.running.main_window()
-        press(window, "ctrl+w")
-        self.until(lambda: not self.running.main_window(0.1))
-        run("gapplication", "action", "app.quorvel.Quorvel", "settings")
-        self.until(lambda: "GET /settings|" in self.app.requests(), "no link on that page: the fallback")
-        self.assertEqual(self.running.main_window(5), window, "shown again")
+        for keys, loads in (("ctrl+r", 2), ("F5", 3)):
+            press(window, keys)
+            self.until(lambda: self.app.requests().count("GET /my-settings|") == loads)
+        for again in (lambda: run("gapplication", "action", "app.quorvel.Quorvel", "settings"),
+                      lambda: self.assertEqual(self.quorvel(self.app).wait_exit(20), 0, "a second launch hands over")):
+            press(window, "ctrl+w")
+            self.until(lambda: not self.running.main_window(0.1), "the window hides")
+            time.sleep(0.5)
+            self.assertTrue(self.running.wait_exit(0) is None and self.app.servers(), "Quorvel and its server go on")
+            again()
+            self.assertEqual(self.running.main_window(10), window, "the same window comes back")
+        self.assertEqual(self.app.requests().count("GET /settings|"), 1, "no link there: the fallback, not loaded again")
 
-    def test_alert_confirm_and_file_inputs_answer_the_page(self):
-        self.start()
+    def test_alert_confirm_file_inputs_and_a_download_answer_the_page(self):
+        downloads = os.path.join(self.home, "Downloads")
+        write(f"{self.home}/.config/user-dirs.dirs", f'XDG_DOWNLOAD_DIR="{downloads}"\n')
+        write(f"{downloads}/report.csv", "mine")
+        self.start().serve("report.csv", "a,b\n1,2\n" * 20000)
         files = os.path.join(self.dir, "files")
         for name in ("a.txt", "b.txt"):
             write(os.path.join(files, name), name)
@@ -166,11 +161,6 @@ class QuorvelUi(UiTest):
         self.key("x", "/log?key=x")
         self.assertEqual(self.app.requests().count("files="), 2)
 
-    def test_a_download_is_saved_whole_beside_a_file_of_the_same_name(self):
-        downloads = os.path.join(self.home, "Downloads")
-        write(f"{self.home}/.config/user-dirs.dirs", f'XDG_DOWNLOAD_DIR="{downloads}"\n')
-        write(f"{downloads}/report.csv", "mine")
-        self.start().serve("report.csv", "a,b\n1,2\n" * 20000)
         opened = self.handler("text/csv", "inode/directory")
         self.key("d", "GET /report.csv?attachment")
         saved = os.path.join(downloads, "report (1).csv")
