@@ -59,6 +59,11 @@ void AppDelegate::onShutdown(GtkApplication*, AppDelegate* self) { self->applica
 void AppDelegate::applicationDidFinishLaunching() {
   // Closing the window must not quit: only Quit (or a signal) ends Quorvel.
   g_application_hold(G_APPLICATION(app_));
+  // First, so that the server boots while GTK builds the window. Its completion
+  // comes through the main loop, so it always finds the window built. The
+  // controller owns the pending completion and drops it if it goes first.
+  server.onEnded([this](const ServerEnd& end) { serverStopped(end); });
+  server.start([this](const Status& result) { startDidFinish(result); });
   // The bundle carries its own icon, so that an uninstalled copy shows it too.
   std::string icons = settings_.resources + "/icons";
   gtk_icon_theme_add_search_path(gtk_icon_theme_get_for_display(gdk_display_get_default()), icons.c_str());
@@ -68,9 +73,6 @@ void AppDelegate::applicationDidFinishLaunching() {
   // Shown only now: with a session bus, GTK does not add a menu bar that is set
   // after the window has been realized.
   gtk_window_present(window);
-  server.onEnded([this](const ServerEnd& end) { serverStopped(end); });
-  // The controller owns the pending completion and drops it if it goes first.
-  server.start([this](const Status& result) { startDidFinish(result); });
 }
 
 void AppDelegate::startDidFinish(const Status& result) {

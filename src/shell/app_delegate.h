@@ -91,6 +91,7 @@ class AppDelegate {
   bool quitting_ = false;
   bool launched_ = false;
   bool windowShownLogged_ = false;
+  bool firstByteLogged_ = false;
   bool firstLoadLogged_ = false;
   unsigned signalSources_[3] = {};
 };

@@ -8,8 +8,9 @@
 #include "base/text_file.h"
 #include "shell/app_delegate.h"
 #include "shell/message_dialog.h"
-#include "web/desktop.h"
 #include "shell/window_state.h"
+#include "web/desktop.h"
+#include "web/web_process_start.h"
 
 namespace quorvel {
 
@@ -33,6 +34,8 @@ void AppDelegate::buildWindow() {
   webkit_settings_set_enable_back_forward_navigation_gestures(webSettings, TRUE);
   webkit_settings_set_zoom_text_only(webSettings, FALSE);
   gtk_widget_set_visible(GTK_WIDGET(webView), FALSE);
+  // Its web process boots alongside the server and the window rather than after them.
+  startWebProcess(webView);
   // Before any page: the first one shows at the saved zoom and learns the connection from its cookie.
   pageZoom = std::make_unique<PageZoom>(webView, settings_.supportDir + "/page-zoom");
   cursorHider = std::make_unique<FullscreenCursorHider>(webView);
@@ -55,7 +58,12 @@ void AppDelegate::buildWindow() {
                            }),
                            this);
   g_signal_connect_swapped(webView, "load-changed", G_CALLBACK(+[](AppDelegate* self, WebKitLoadEvent event) {
-                             if (event == WEBKIT_LOAD_COMMITTED) self->shownPage_ = webkit_web_view_get_uri(self->webView);
+                             if (event == WEBKIT_LOAD_COMMITTED) {
+                               self->shownPage_ = webkit_web_view_get_uri(self->webView);
+                               // Committed: the page's first bytes have arrived.
+                               if (!self->firstByteLogged_) logMilestone("first byte");
+                               self->firstByteLogged_ = true;
+                             }
                              if (event == WEBKIT_LOAD_FINISHED && !self->firstLoadLogged_) {
                                self->firstLoadLogged_ = true;
                                logMilestone("first page load finished");
