@@ -106,7 +106,12 @@ void AppDelegate::windowWillClose() {
 
 void AppDelegate::applicationWillTerminate() {
   quitting_ = true;
-  if (window) saveWindowState();
+  if (window) {
+    saveWindowState();
+    // Taken down now rather than after the server has gone, so that Quorvel ends
+    // as soon as its server has.
+    gtk_window_destroy(window);
+  }
   server.stop();
 }
 
