@@ -1,9 +1,12 @@
 """Quorvel against the engine's floor (and Chromium in app mode, when installed).
 
 Run by scripts/bench.sh on a display of its own; see the README's "Benchmark".
-Every launch gets a fresh home. The page's load handler sends a beacon to a
-recorder here, so "first page" is process start until that beacon arrives,
-the same way for every program. Never fails for slowness: it only reports.
+Each program gets a fresh home for the whole run, which an unmeasured first
+round fills (WebKit's data, GStreamer's plugin registry, a browser profile), so
+the measured launches are ordinary ones, not first ones. The page's load handler
+sends a beacon to a recorder here, so "first page" is process start until that
+beacon arrives, the same way for every program. Never fails for slowness: it
+only reports.
 """
 
 import os
@@ -149,8 +152,8 @@ def ticks(pids):
 class Launch:
     def __init__(self, name, argv, env, server_exe=""):
         self.name, self.server_exe, self.lines = name, server_exe, []
-        self.home = WORK / "homes" / f"{name}-{time.monotonic_ns()}"
-        self.home.mkdir(parents=True)
+        self.home = WORK / "homes" / name
+        self.home.mkdir(parents=True, exist_ok=True)
         env = dict(env, HOME=str(self.home), XDG_CONFIG_HOME=f"{self.home}/.config",
                    XDG_DATA_HOME=f"{self.home}/.local/share", XDG_CACHE_HOME=f"{self.home}/.cache",
                    QUORVEL_HOME=str(self.home), G_MESSAGES_DEBUG="Quorvel")
@@ -209,7 +212,8 @@ def measure(launch, recorder, results):
         launch.quit()
         return
     row = {"first page": (loaded - launch.start) * 1000}
-    for name in ("server ready", "web process started", "window shown", "first page load finished"):
+    for name in ("settings ready", "server launched", "window shown", "web process started", "server ready",
+                 "first byte", "first page load finished"):
         if launch.name == "Quorvel" and (ms := launch.milestone(name, 1)) is not None:
             row[f"milestone: {name}"] = ms
     time.sleep(SETTLE)
@@ -321,7 +325,8 @@ def report(results, sample_rows, names):
         ratio = f"{ours / floor:.2f}x" if floor and ours is not None and unit in (" ms", " MiB") else ""
         print(f"{title:34}" + "".join(f"{cell(n, key, unit):>12}" for n in names) + f"{ratio:>10}")
     print("\nQuorvel's milestones with the stand-in server (ms since start, as logged):")
-    for key in sorted(k for k in results.get("Quorvel", {}) if k.startswith("milestone: ")):
+    milestones = [k for k in results.get("Quorvel", {}) if k.startswith("milestone: ")]
+    for key in sorted(milestones, key=lambda k: median(results["Quorvel"][k])):
         print(f"  {key[11:]:32}{median(results['Quorvel'][key]):8.0f} ms")
     print("\n(b) Quorvel with the sample application (build/Quorvel.app):")
     for key in ("server ready", "first page", "SIGTERM to exit", "server exit to exit"):
