@@ -20,6 +20,10 @@ AppDelegate::AppDelegate(GtkApplication* app, const LaunchSettings& settings)
       settings_(settings),
       server(settings),
       updater(settings.info, [this](const UpdateMessage& message) { showUpdateMessage(message); }) {
+  g_signal_connect_swapped(app, "will-start-up", G_CALLBACK(+[](AppDelegate* self) {
+                             self->applicationWillFinishLaunching();
+                           }),
+                           this);
   g_signal_connect(app, "activate", G_CALLBACK(onActivate), this);
   g_signal_connect(app, "shutdown", G_CALLBACK(onShutdown), this);
   // SIGINT, SIGTERM and SIGHUP quit in order, so that the server is stopped too.
@@ -56,14 +60,18 @@ void AppDelegate::onActivate(GtkApplication*, AppDelegate* self) {
 
 void AppDelegate::onShutdown(GtkApplication*, AppDelegate* self) { self->applicationWillTerminate(); }
 
-void AppDelegate::applicationDidFinishLaunching() {
-  // Closing the window must not quit: only Quit (or a signal) ends Quorvel.
-  g_application_hold(G_APPLICATION(app_));
-  // First, so that the server boots while GTK builds the window. Its completion
-  // comes through the main loop, so it always finds the window built. The
+void AppDelegate::applicationWillFinishLaunching() {
+  // The server boots while GTK starts up and the window is built. GApplication
+  // emits the first "activate" right after start-up, before its main loop runs, so
+  // the completion, which comes through the main loop, always finds the window. The
   // controller owns the pending completion and drops it if it goes first.
   server.onEnded([this](const ServerEnd& end) { serverStopped(end); });
   server.start([this](const Status& result) { startDidFinish(result); });
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+  // Closing the window must not quit: only Quit (or a signal) ends Quorvel.
+  g_application_hold(G_APPLICATION(app_));
   // The bundle carries its own icon, so that an uninstalled copy shows it too.
   std::string icons = settings_.resources + "/icons";
   gtk_icon_theme_add_search_path(gtk_icon_theme_get_for_display(gdk_display_get_default()), icons.c_str());

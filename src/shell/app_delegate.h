@@ -34,6 +34,7 @@ class AppDelegate {
 
  private:
   // GtkApplication signals.
+  void applicationWillFinishLaunching();  // "will-start-up" (shell/application.h)
   void applicationDidFinishLaunching();  // first "activate"
   void applicationShouldHandleReopen();  // every later "activate"
   void applicationWillTerminate();       // "shutdown"

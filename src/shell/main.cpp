@@ -12,6 +12,7 @@
 #include "base/milestones.h"
 #include "launch/launch_settings.h"
 #include "shell/app_delegate.h"
+#include "shell/application.h"
 #include "shell/command_line.h"
 
 int main(int argc, char** argv) {
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
   installLaunchSettings(std::move(settings).value());
   logMilestone("settings ready");
 
-  auto app = GRef<GtkApplication>::adopt(gtk_application_new(kApplicationId, G_APPLICATION_DEFAULT_FLAGS));
+  auto app = GRef<GtkApplication>::adopt(newApplication(kApplicationId));
   auto delegate = std::make_unique<AppDelegate>(app.get(), launchSettings());
   // GApplication must not see the arguments: a second launch only hands over.
   char* args[] = {argv[0], nullptr};
