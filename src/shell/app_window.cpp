@@ -33,6 +33,9 @@ void AppDelegate::buildWindow() {
   webkit_settings_set_media_playback_requires_user_gesture(webSettings, FALSE);
   webkit_settings_set_enable_back_forward_navigation_gestures(webSettings, TRUE);
   webkit_settings_set_zoom_text_only(webSettings, FALSE);
+  // WebKit's choice for a local application: a modest memory cache, and the
+  // back/forward cache kept. Before the web process starts, which takes it along.
+  webkit_web_context_set_cache_model(webkit_web_view_get_context(webView), WEBKIT_CACHE_MODEL_DOCUMENT_BROWSER);
   gtk_widget_set_visible(GTK_WIDGET(webView), FALSE);
   // Its web process boots alongside the server and the window rather than after them.
   startWebProcess(webView);
