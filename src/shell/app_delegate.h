@@ -16,6 +16,7 @@
 #include "web/page_dialogs.h"
 #include "web/page_zoom.h"
 #include "web/settings_command.h"
+#include "web/swipe_gestures.h"
 
 typedef struct _GtkApplication GtkApplication;
 typedef struct _GtkEventControllerKey GtkEventControllerKey;
@@ -72,6 +73,7 @@ class AppDelegate {
   ServerController server;
   UpdateChecker updater;
   std::unique_ptr<FullscreenCursorHider> cursorHider;
+  std::unique_ptr<SwipeGestures> swipeGestures;
   std::unique_ptr<ConnectionWatcher> connectionWatcher;
   std::unique_ptr<PageZoom> pageZoom;
   std::unique_ptr<SettingsCommand> settingsCommand;

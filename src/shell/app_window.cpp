@@ -31,7 +31,6 @@ void AppDelegate::buildWindow() {
   WebKitSettings* webSettings = webkit_web_view_get_settings(webView);
   webkit_settings_set_enable_fullscreen(webSettings, TRUE);
   webkit_settings_set_media_playback_requires_user_gesture(webSettings, FALSE);
-  webkit_settings_set_enable_back_forward_navigation_gestures(webSettings, TRUE);
   webkit_settings_set_zoom_text_only(webSettings, FALSE);
   // WebKit's choice for a local application: a modest memory cache, and the
   // back/forward cache kept. Before the web process starts, which takes it along.
@@ -42,6 +41,7 @@ void AppDelegate::buildWindow() {
   // Before any page: the first one shows at the saved zoom and learns the connection from its cookie.
   pageZoom = std::make_unique<PageZoom>(webView, settings_.supportDir + "/page-zoom");
   cursorHider = std::make_unique<FullscreenCursorHider>(webView);
+  swipeGestures = std::make_unique<SwipeGestures>(webView);
   connectionWatcher = std::make_unique<ConnectionWatcher>(webView, originOf(settings_.baseURL, settings_.port).host);
   settingsCommand = std::make_unique<SettingsCommand>(webView, settings_.baseURL + "settings");
   navigationPolicy = std::make_unique<NavigationPolicy>(webView, originOf(settings_.baseURL, settings_.port));
