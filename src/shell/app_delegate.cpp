@@ -20,6 +20,10 @@ AppDelegate::AppDelegate(GtkApplication* app, const LaunchSettings& settings)
       settings_(settings),
       server(settings),
       updater(settings.info, [this](const UpdateMessage& message) { showUpdateMessage(message); }) {
+  g_signal_connect_swapped(app, "will-start-up", G_CALLBACK(+[](AppDelegate* self) {
+                             self->applicationWillFinishLaunching();
+                           }),
+                           this);
   g_signal_connect(app, "activate", G_CALLBACK(onActivate), this);
   g_signal_connect(app, "shutdown", G_CALLBACK(onShutdown), this);
   // SIGINT, SIGTERM and SIGHUP quit in order, so that the server is stopped too.
@@ -56,6 +60,15 @@ void AppDelegate::onActivate(GtkApplication*, AppDelegate* self) {
 
 void AppDelegate::onShutdown(GtkApplication*, AppDelegate* self) { self->applicationWillTerminate(); }
 
+void AppDelegate::applicationWillFinishLaunching() {
+  // The server boots while GTK starts up and the window is built. GApplication
+  // emits the first "activate" right after start-up, before its main loop runs, so
+  // the completion, which comes through the main loop, always finds the window. The
+  // controller owns the pending completion and drops it if it goes first.
+  server.onEnded([this](const ServerEnd& end) { serverStopped(end); });
+  server.start([this](const Status& result) { startDidFinish(result); });
+}
+
 void AppDelegate::applicationDidFinishLaunching() {
   // Closing the window must not quit: only Quit (or a signal) ends Quorvel.
   g_application_hold(G_APPLICATION(app_));
@@ -68,9 +81,6 @@ void AppDelegate::applicationDidFinishLaunching() {
   // Shown only now: with a session bus, GTK does not add a menu bar that is set
   // after the window has been realized.
   gtk_window_present(window);
-  server.onEnded([this](const ServerEnd& end) { serverStopped(end); });
-  // The controller owns the pending completion and drops it if it goes first.
-  server.start([this](const Status& result) { startDidFinish(result); });
 }
 
 void AppDelegate::startDidFinish(const Status& result) {
@@ -104,7 +114,12 @@ void AppDelegate::windowWillClose() {
 
 void AppDelegate::applicationWillTerminate() {
   quitting_ = true;
-  if (window) saveWindowState();
+  if (window) {
+    saveWindowState();
+    // Taken down now rather than after the server has gone, so that Quorvel ends
+    // as soon as its server has.
+    gtk_window_destroy(window);
+  }
   server.stop();
 }
 

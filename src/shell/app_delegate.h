@@ -16,6 +16,7 @@
 #include "web/page_dialogs.h"
 #include "web/page_zoom.h"
 #include "web/settings_command.h"
+#include "web/swipe_gestures.h"
 
 typedef struct _GtkApplication GtkApplication;
 typedef struct _GtkEventControllerKey GtkEventControllerKey;
@@ -34,6 +35,7 @@ class AppDelegate {
 
  private:
   // GtkApplication signals.
+  void applicationWillFinishLaunching();  // "will-start-up" (shell/application.h)
   void applicationDidFinishLaunching();  // first "activate"
   void applicationShouldHandleReopen();  // every later "activate"
   void applicationWillTerminate();       // "shutdown"
@@ -71,6 +73,7 @@ class AppDelegate {
   ServerController server;
   UpdateChecker updater;
   std::unique_ptr<FullscreenCursorHider> cursorHider;
+  std::unique_ptr<SwipeGestures> swipeGestures;
   std::unique_ptr<ConnectionWatcher> connectionWatcher;
   std::unique_ptr<PageZoom> pageZoom;
   std::unique_ptr<SettingsCommand> settingsCommand;
@@ -91,6 +94,7 @@ class AppDelegate {
   bool quitting_ = false;
   bool launched_ = false;
   bool windowShownLogged_ = false;
+  bool firstByteLogged_ = false;
   bool firstLoadLogged_ = false;
   unsigned signalSources_[3] = {};
 };

@@ -8,8 +8,9 @@
 #include "base/text_file.h"
 #include "shell/app_delegate.h"
 #include "shell/message_dialog.h"
-#include "web/desktop.h"
 #include "shell/window_state.h"
+#include "web/desktop.h"
+#include "web/web_process_start.h"
 
 namespace quorvel {
 
@@ -30,12 +31,17 @@ void AppDelegate::buildWindow() {
   WebKitSettings* webSettings = webkit_web_view_get_settings(webView);
   webkit_settings_set_enable_fullscreen(webSettings, TRUE);
   webkit_settings_set_media_playback_requires_user_gesture(webSettings, FALSE);
-  webkit_settings_set_enable_back_forward_navigation_gestures(webSettings, TRUE);
   webkit_settings_set_zoom_text_only(webSettings, FALSE);
+  // WebKit's choice for a local application: a modest memory cache, and the
+  // back/forward cache kept. Before the web process starts, which takes it along.
+  webkit_web_context_set_cache_model(webkit_web_view_get_context(webView), WEBKIT_CACHE_MODEL_DOCUMENT_BROWSER);
   gtk_widget_set_visible(GTK_WIDGET(webView), FALSE);
+  // Its web process boots alongside the server and the window rather than after them.
+  startWebProcess(webView);
   // Before any page: the first one shows at the saved zoom and learns the connection from its cookie.
   pageZoom = std::make_unique<PageZoom>(webView, settings_.supportDir + "/page-zoom");
   cursorHider = std::make_unique<FullscreenCursorHider>(webView);
+  swipeGestures = std::make_unique<SwipeGestures>(webView);
   connectionWatcher = std::make_unique<ConnectionWatcher>(webView, originOf(settings_.baseURL, settings_.port).host);
   settingsCommand = std::make_unique<SettingsCommand>(webView, settings_.baseURL + "settings");
   navigationPolicy = std::make_unique<NavigationPolicy>(webView, originOf(settings_.baseURL, settings_.port));
@@ -62,6 +68,11 @@ void AppDelegate::buildWindow() {
                            }),
                            this);
   g_signal_connect_swapped(webView, "load-changed", G_CALLBACK(+[](AppDelegate* self, WebKitLoadEvent event) {
+                             if (event == WEBKIT_LOAD_COMMITTED && !self->firstByteLogged_) {
+                               // Committed: the page's first bytes have arrived.
+                               self->firstByteLogged_ = true;
+                               logMilestone("first byte");
+                             }
                              if (event == WEBKIT_LOAD_FINISHED && !self->firstLoadLogged_) {
                                self->firstLoadLogged_ = true;
                                logMilestone("first page load finished");

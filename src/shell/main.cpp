@@ -3,6 +3,8 @@
 
 #include <gtk/gtk.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -10,6 +12,7 @@
 #include "base/milestones.h"
 #include "launch/launch_settings.h"
 #include "shell/app_delegate.h"
+#include "shell/application.h"
 #include "shell/command_line.h"
 
 int main(int argc, char** argv) {
@@ -30,11 +33,15 @@ int main(int argc, char** argv) {
   installLaunchSettings(std::move(settings).value());
   logMilestone("settings ready");
 
-  auto app = GRef<GtkApplication>::adopt(gtk_application_new(kApplicationId, G_APPLICATION_DEFAULT_FLAGS));
+  auto app = GRef<GtkApplication>::adopt(newApplication(kApplicationId));
   auto delegate = std::make_unique<AppDelegate>(app.get(), launchSettings());
   // GApplication must not see the arguments: a second launch only hands over.
   char* args[] = {argv[0], nullptr};
   int status = g_application_run(G_APPLICATION(app.get()), 1, args);
   delegate.reset();
-  return status;
+  // The window state is saved and the server has stopped. The libraries' own
+  // teardown at exit (WebKit's, GTK's, the GL driver's) keeps nothing and only
+  // holds the end back; WebKit's processes end with this one.
+  std::fflush(nullptr);
+  _exit(status);
 }

@@ -1,0 +1,36 @@
+#include "web/swipe_gestures.h"
+
+namespace quorvel {
+
+SwipeGestures::SwipeGestures(WebKitWebView* webView)
+    : webView_(GRef<WebKitWebView>::retain(webView)), seat_(GRef<GdkSeat>::retain(gdk_display_get_default_seat(gdk_display_get_default()))) {
+  if (seat_) {
+    g_signal_connect_swapped(seat_.get(), "device-added", G_CALLBACK(+[](SwipeGestures* self) { self->update(); }), this);
+    g_signal_connect_swapped(seat_.get(), "device-removed", G_CALLBACK(+[](SwipeGestures* self) { self->update(); }),
+                             this);
+  }
+  update();
+}
+
+SwipeGestures::~SwipeGestures() {
+  if (seat_) g_signal_handlers_disconnect_by_data(seat_.get(), this);
+}
+
+void SwipeGestures::update() {
+  bool canSwipe = false;
+  if (seat_) {
+    GList* devices = gdk_seat_get_devices(seat_.get(), GDK_SEAT_CAPABILITY_ALL);
+    for (GList* item = devices; item; item = item->next) {
+      GdkInputSource source = gdk_device_get_source(GDK_DEVICE(item->data));
+      if (source == GDK_SOURCE_TOUCHPAD || source == GDK_SOURCE_TOUCHSCREEN) canSwipe = true;
+    }
+    g_list_free(devices);
+  }
+  WebKitSettings* settings = webkit_web_view_get_settings(webView_.get());
+  if (webkit_settings_get_enable_back_forward_navigation_gestures(settings) != canSwipe) {
+    webkit_settings_set_enable_back_forward_navigation_gestures(settings, canSwipe);
+    g_debug("Back/forward swipe %s", canSwipe ? "on: a touchpad or touchscreen is present" : "off: nothing can swipe");
+  }
+}
+
+}  // namespace quorvel
