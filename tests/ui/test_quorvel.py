@@ -173,7 +173,7 @@ class QuorvelUi(UiTest):
         time.sleep(1)
         screenshot("root", "download-notice.png")
 
-    def test_zoom_steps_by_keys_and_wheel_and_comes_back_at_the_next_launch_with_lasting_cookies(self):
+    def test_zoom_steps_by_keys_and_wheel_and_comes_back_at_the_next_launch_with_lasting_cookies_and_storage(self):
         self.start()
         self.key("x", "/log?key=x&width=1280")
         zoom, window = f"{self.home}/{DATA}/page-zoom", self.running.main_window()
@@ -190,6 +190,7 @@ class QuorvelUi(UiTest):
         self.assertTrue(self.running.wait_page(), self.running.log())
         self.assertRegex(self.app.requests().splitlines()[-1], r"GET /\|cookie=.*keep=1", "a lasting cookie lasts")
         self.key("y", "/log?key=y&width=1024")  # the first page already at 1.25
+        self.assertRegex(self.app.requests(), r"key=y.*\|cookie=.*stored=1", "local storage lasts")
 
     def test_the_page_learns_when_the_network_goes_and_comes_back(self):
         if subprocess.run(["unshare", "-n", "true"]).returncode != 0:
