@@ -35,9 +35,8 @@ TEST(InfoDictionary, XmlAndBinaryReadAlikeAndAnythingElseIsEmpty) {
   plist_free(root);
 
   for (const char* input : {"", "garbage", "<plist><array><string>x</string></array></plist>",
-                            "<plist><dict><key>QuorvelPort</key><string>40", "bplist00\xff\xff\xff"}) {
+                            "<plist><dict><key>QuorvelPort</key><string>40", "bplist00\xff\xff\xff"})
     EXPECT_TRUE(parseInfoDictionary(input).empty()) << input;
-  }
   test::TempDir dir;
   EXPECT_TRUE(readInfoDictionary(dir.path() + "/missing.plist").empty());
   EXPECT_TRUE(readInfoDictionary(dir.path()).empty()) << "a folder";
@@ -45,35 +44,24 @@ TEST(InfoDictionary, XmlAndBinaryReadAlikeAndAnythingElseIsEmpty) {
   EXPECT_TRUE(readInfoDictionary(dir.path() + "/huge.plist").empty());
 }
 
-LaunchInputs inputs(Environment env = {{"HOME", "/Users/u"}}) { return test::inputsWith(std::move(env)); }
-
-TEST(LaunchSettings, PortComesOnlyFromAStrictDecimalString) {
-  const std::pair<const char*, std::int64_t> rows[] = {
-      {"4000", 4000}, {"+4000", 4000}, {"0", 0}, {"70000", 70000}, {"9223372036854775807", INT64_MAX}, {" 4000", 3789},
-      {"4000 ", 3789}, {"4000\n", 3789}, {"40a0", 3789}, {"", 3789}, {"+", 3789}, {"+-4000", 3789},
-      {"9223372036854775808", 3789}, {"٤٠٠٠", 3789}};
-  for (const auto& [text, port] : rows) {
-    LaunchInputs in = inputs();
-    in.info["QuorvelPort"] = std::string(text);
-    EXPECT_EQ(computeLaunchSettings(in).value().baseURL, "http://127.0.0.1:" + std::to_string(port) + "/") << text;
-  }
-  for (const InfoValue& notText : {InfoValue(std::int64_t{4000}), InfoValue(true)}) {
-    LaunchInputs in = inputs();
-    in.info["QuorvelPort"] = notText;
-    EXPECT_EQ(computeLaunchSettings(in).value().port, 3789);
-  }
-  EXPECT_EQ(computeLaunchSettings(inputs()).value().port, 3789) << "no key at all";
+// Launch settings from an Info.plist whose QuorvelPort, if any, is `port`.
+Result<LaunchSettings> withPort(std::optional<InfoValue> port) {
+  LaunchInputs in = test::inputsWith({{"HOME", "/Users/u"}});
+  if (port) in.info["QuorvelPort"] = *port;
+  return computeLaunchSettings(in);
 }
 
-TEST(LaunchSettings, NegativePortOrMissingResourcesRefuseToStart) {
-  LaunchInputs negative = inputs();
-  negative.info["QuorvelPort"] = std::string("-5");
-  EXPECT_TRUE(test::has(computeLaunchSettings(negative).error().message(), "port -5 "));
-
-  LaunchInputs noResources = inputs();
-  noResources.resourcePath.reset();
-  noResources.resourceSearchedAt = "/opt/x/Resources";
-  EXPECT_TRUE(test::has(computeLaunchSettings(noResources).error().message(), "at /opt/x/Resources "));
+TEST(LaunchSettings, PortComesOnlyFromAStrictDecimalStringAndIsNeverNegative) {
+  using namespace std::string_literals;
+  const std::pair<std::optional<InfoValue>, std::int64_t> rows[] = {
+      {"4000"s, 4000}, {"+4000"s, 4000}, {"0"s, 0}, {"70000"s, 70000}, {"9223372036854775807"s, INT64_MAX},
+      {" 4000"s, 3789}, {"4000 "s, 3789}, {"4000\n"s, 3789}, {"40a0"s, 3789}, {""s, 3789}, {"+"s, 3789},
+      {"+-4000"s, 3789}, {"9223372036854775808"s, 3789}, {"٤٠٠٠"s, 3789}, {std::int64_t{4000}, 3789}, {true, 3789},
+      {std::nullopt, 3789}};
+  for (const auto& [port, expected] : rows)
+    EXPECT_EQ(withPort(port).value().baseURL, "http://127.0.0.1:" + std::to_string(expected) + "/")
+        << testing::PrintToString(port);
+  EXPECT_TRUE(test::has(withPort("-5"s).error().message(), "port -5 "));
 }
 
 TEST(LaunchSettings, BaseDirectoryChoiceAndPathBuilding) {
@@ -84,7 +72,7 @@ TEST(LaunchSettings, BaseDirectoryChoiceAndPathBuilding) {
       {{{"QUORVEL_HOME", "/"}}, ""}, {{{"QUORVEL_HOME", ""}, {"HOME", "/Users/u"}}, "/work/cwd"},
       {{{"QUORVEL_HOME", "rel/dir"}}, "/work/cwd/rel/dir"}, {{{"HOME", "/Users/u/"}}, "/Users/u"}, {{}, "/home/account"}};
   for (const auto& row : rows) {
-    auto s = computeLaunchSettings(inputs(row.env)).value();
+    auto s = computeLaunchSettings(test::inputsWith(row.env)).value();
     EXPECT_EQ(s.supportDir, std::string(row.home) + "/Library/Application Support/Quorvel") << row.home;
     EXPECT_EQ(s.logDir, std::string(row.home) + "/Library/Logs/Quorvel") << row.home;
   }
@@ -94,7 +82,8 @@ TEST(LaunchSettings, ProcessInputsAreASnapshotAndNeedABundle) {
   g_setenv("QUORVEL_TEST_MARK", "before", TRUE);
   LaunchInputs in = processLaunchInputs();
   g_setenv("QUORVEL_TEST_MARK", "after", TRUE);
-  EXPECT_TRUE(test::has(computeLaunchSettings(in).error().message(), "no resource folder")) << "not in a bundle";
+  in.resourceSearchedAt = "/opt/x/Resources";  // the test program is in no bundle
+  EXPECT_TRUE(test::has(computeLaunchSettings(in).error().message(), "no resource folder at /opt/x/Resources "));
   in.resourcePath = "/r";
   EXPECT_EQ(computeLaunchSettings(in).value().inherited.at("QUORVEL_TEST_MARK"), "before");
   g_unsetenv("QUORVEL_TEST_MARK");
