@@ -2,9 +2,9 @@
 // line, and the small files read on the way.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 #include <regex>
 
 #include "base/text_file.h"
@@ -32,53 +32,43 @@ TEST(LaunchTokenDeathTest, AFailingRandomSourceStopsTheProcess) {
   EXPECT_DEATH(LaunchToken([](unsigned char*, std::size_t) { return false; }), "Couldn't make a launch token");
 }
 
-class SecretKeyBase : public ::testing::Test {
- protected:
+TEST(SecretKeyBase, KeptTrimmedOrReplacedWhenUnusableAndNeverAZeroSecret) {
   test::TempDir dir;
-  std::string file() const { return dir.path() + "/secret_key_base"; }
-  struct stat info() const {
-    struct stat st {};
-    return stat(file().c_str(), &st), st;
-  }
-};
-
-TEST_F(SecretKeyBase, KeptTrimmedOrReplacedWhenUnusable) {
+  const std::string file = dir.path() + "/secret_key_base";
   auto first = secretKeyBase(dir.path()).value();
-  const ino_t inode = info().st_ino;
-  EXPECT_TRUE(isHex(first, 128) && test::readFile(file()) == first) << "no line break, nothing else";
+  EXPECT_TRUE(isHex(first, 128) && test::readFile(file) == first) << "no line break, nothing else";
+  std::filesystem::create_hard_link(file, dir.path() + "/as-created");
   EXPECT_EQ(secretKeyBase(dir.path()).value(), first);
-  EXPECT_EQ(info().st_ino, inode) << "a usable file is not rewritten";
+  EXPECT_TRUE(std::filesystem::equivalent(file, dir.path() + "/as-created")) << "a usable file is not rewritten";
 
   const struct { std::string contents, value; } kept[] = {
       {"abc\n", "abc"}, {" \t\u00a0short value\r\n", "short value"}, {"é-😀", "é-😀"}};
   for (const auto& row : kept) {
-    test::writeFile(file(), row.contents);
+    test::writeFile(file, row.contents);
     EXPECT_EQ(secretKeyBase(dir.path()).value(), row.value);
-    EXPECT_EQ(test::readFile(file()), row.contents) << "a usable file is left unchanged";
+    EXPECT_EQ(test::readFile(file), row.contents) << "a usable file is left unchanged";
   }
   for (const std::string& unusable : {std::string(), std::string(" \n\t\r\n"), std::string("\xff\xfe\x80secret"),
                                       std::string("ab\0cd", 5), std::string(200 * 1024, 'a')}) {
-    test::writeFile(file(), unusable);
+    test::writeFile(file, unusable);
     auto value = secretKeyBase(dir.path()).value();
-    EXPECT_TRUE(isHex(value, 128) && test::readFile(file()) == value) << unusable.substr(0, 8);
-    EXPECT_EQ(info().st_mode & 0777, 0600u) << "never readable by others";
+    EXPECT_TRUE(isHex(value, 128) && test::readFile(file) == value) << unusable.substr(0, 8);
+    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0600)) << "never readable by others";
   }
-}
 
-TEST_F(SecretKeyBase, UnwritableOrMissingFolderGivesAFreshValueAndNoFile) {
   // /proc/self takes no new files, not even from root.
   auto a = secretKeyBase("/proc/self").value();
   EXPECT_TRUE(isHex(a, 128) && secretKeyBase("/proc/self").value() != a);
   EXPECT_TRUE(isHex(secretKeyBase(dir.path() + "/missing").value(), 128) && !test::exists(dir.path() + "/missing"));
-
+  std::filesystem::remove(file);
   auto failed = secretKeyBase(dir.path(), [](unsigned char*, std::size_t) { return false; });
   EXPECT_TRUE(!failed.ok() && test::has(failed.error().message(), "random"));
-  EXPECT_FALSE(test::exists(file())) << "never a zero secret";
+  EXPECT_FALSE(test::exists(file)) << "never a zero secret";
 }
 
 LaunchSettings settings(Environment env) { return computeLaunchSettings(test::inputsWith(std::move(env))).value(); }
 
-TEST(ServerEnvironment, ExactlyTheFourteenVariablesInOrder) {
+TEST(ServerEnvironment, ExactlyTheFourteenVariablesInOrderAndThePercentEncodedDatabaseURL) {
   LaunchToken token;
   auto s = settings({{"HOME", "/Users/u"}, {"USER", "u"}, {"PATH", "/opt/evil"}, {"LD_PRELOAD", "x.so"}});
   const std::string support = "/Users/u/Library/Application Support/Quorvel";
@@ -88,8 +78,7 @@ TEST(ServerEnvironment, ExactlyTheFourteenVariablesInOrder) {
       {"BUNDLE_APP_CONFIG", "/A/Resources/app/.bundle"},
       {"DATABASE_URL", "sqlite3:/Users/u/Library/Application%20Support/Quorvel/quorvel.sqlite3"},
       {"QUORVEL_BACKUPS", support + "/backups"}, {"QUORVEL_KEYCHAIN", "1"}, {"PIDFILE", support + "/server.pid"},
-      {"PORT", "3789"}, {"QUORVEL_LAUNCH_TOKEN", token.value()},
-  };
+      {"PORT", "3789"}, {"QUORVEL_LAUNCH_TOKEN", token.value()}};
   EXPECT_EQ(serverEnvironment(s, "SECRET", token, "login"), expected);
 
   auto relocated = serverEnvironment(settings({{"QUORVEL_HOME", "/tmp/q/"}, {"HOME", "/U"}}), "s", token, "login");
@@ -97,9 +86,7 @@ TEST(ServerEnvironment, ExactlyTheFourteenVariablesInOrder) {
   EXPECT_EQ(relocated[1].second, "login") << "no USER given: the login name";
   EXPECT_EQ(serverEnvironment(settings({{"USER", ""}}), "s", token, "login")[1].second, "")
       << "present, even empty, is copied";
-}
 
-TEST(ServerEnvironment, DatabaseURLPercentEncodesThePath) {
   // The semicolon is not kept; UTF-8 bytes in upper-case hex; query and fragment marks go.
   const struct { const char* path; const char* url; } rows[] = {
       {"/a b/db", "sqlite3:/a%20b/db"},         {"/100%/db", "sqlite3:/100%25/db"},
@@ -112,8 +99,7 @@ TEST(SmallFiles, PidFileHoldsOneSignedThirtyTwoBitNumber) {
   const struct { const char* text; std::optional<int> pid; } rows[] = {
       {"1234\n", 1234}, {"  1234  ", 1234}, {"\r\n1234\r\n", 1234}, {"+7", 7}, {"-3", -3}, {"0", 0},
       {"2147483647", 2147483647}, {"2147483648", {}}, {"-2147483649", {}}, {"99999999999999999999999", {}}, {"", {}},
-      {" \n\t", {}}, {"abc", {}}, {"12ab", {}}, {"12 34", {}}, {"+-1", {}}, {"0x10", {}},
-  };
+      {" \n\t", {}}, {"abc", {}}, {"12ab", {}}, {"12 34", {}}, {"+-1", {}}, {"0x10", {}}};
   for (const auto& row : rows) EXPECT_EQ(parsePidFile(row.text), row.pid) << row.text;
   EXPECT_EQ(trimWhitespace("\u2028\u00a0 a b \u0085\u3000"), "a b") << "Unicode's white space and line breaks";
 }
