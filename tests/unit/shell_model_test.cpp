@@ -20,10 +20,9 @@ TEST(MainMenu, EveryActionOnceEveryAcceleratorParsesAndNoneIsTakenTwice) {
       if (e.kind != MenuEntry::Kind::Item) continue;
       EXPECT_TRUE(e.action.starts_with("app.") && actions.insert(e.action).second) << e.action;
       for (const auto& accel : e.accelerators) {
-        guint key = 0;
-        GdkModifierType mods{};
-        ASSERT_TRUE(gtk_accelerator_parse(accel.c_str(), &key, &mods)) << accel;
-        EXPECT_TRUE(seen.insert({key, mods}).second) << accel << " is used twice";
+        std::pair<guint, GdkModifierType> keys{};
+        ASSERT_TRUE(gtk_accelerator_parse(accel.c_str(), &keys.first, &keys.second)) << accel;
+        EXPECT_TRUE(seen.insert(keys).second) << accel << " is used twice";
       }
     }
   }
@@ -36,8 +35,7 @@ TEST(WindowState, DamagedValuesFallBackKeyByKeyAndSavedStateComesBack) {
       {"[MainWindow]\nwidth=900\n", {900, 860, false}}, {"[MainWindow]\nwidth=-5\nheight=700\n", {1280, 700, false}},
       {"[MainWindow]\nwidth=10\nheight=99999999\n", {1280, 860, false}},
       {"[MainWindow]\nwidth=abc\nheight=7e2\nmaximized=maybe\n", {}},
-      {"[MainWindow]\nwidth=99999999999999999999\n", {}},
-  };
+      {"[MainWindow]\nwidth=99999999999999999999\n", {}}};
   for (const auto& row : rows) EXPECT_EQ(parseWindowState(row.text), row.state) << row.text;
 
   test::TempDir dir;

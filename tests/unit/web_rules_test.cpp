@@ -21,21 +21,16 @@ TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
       {"", "LLN"}, {"http://127.0.0.1:3789/", "LLL"}, {"http://127.0.0.1:3789/notes/1?x=1#top", "LLL"},
       {"https://127.0.0.1:3789/", "LLL"},  // the scheme is not compared
       {"http://127.0.0.1:3790/", "DLD"}, {"http://127.0.0.1/", "DLD"}, {"http://localhost:3789/", "DLD"},
-      {"https://example.com/", "DLD"}, {"about:blank", "LLL"}, {"data:text/html,hi", "LLL"},
-      {"mailto:someone@example.com", "DDD"}, {"file:///etc/hosts", "DLD"},
-      {"blob:http://127.0.0.1:3789/0b1c", "DLD"}, {"not a url", "DDD"},
-  };
+      {"https://example.com/", "DLD"}, {"about:blank", "LLL"}, {"data:text/html,hi", "LLL"}, {"not a url", "DDD"},
+      {"mailto:someone@example.com", "DDD"}, {"file:///etc/hosts", "DLD"}, {"blob:http://127.0.0.1:3789/0b1c", "DLD"}};
   for (const auto& row : rows) {
     OptionalURL url = *row.url ? OptionalURL(row.url) : std::nullopt;
-    std::string outcome;
-    // The main frame: the action, then (for what WebKit loads itself) the response.
-    bool stays = decideNavigationAction(url, origin) == Navigation::Allow &&
-                 (!url || decideResponse(*url, true, origin) == Navigation::Allow);
-    outcome += stays ? "L" : "D";
-    bool framed = decideNavigationAction(url, origin) == Navigation::Allow &&
-                  (!url || decideResponse(*url, false, origin) == Navigation::Allow);
-    outcome += framed ? "L" : "D";
-    outcome += "NLD"[static_cast<int>(decideNewWindow(url, origin))];
+    // The action, then (for what WebKit loads itself) the response.
+    auto loads = [&](bool mainFrame) {
+      return decideNavigationAction(url, origin) == Navigation::Allow &&
+             (!url || decideResponse(*url, mainFrame, origin) == Navigation::Allow);
+    };
+    std::string outcome{"DL"[loads(true)], "DL"[loads(false)], "NLD"[static_cast<int>(decideNewWindow(url, origin))]};
     EXPECT_EQ(outcome, row.outcome) << row.url;
   }
   EXPECT_FALSE(isLocal("http://127.0.0.1:3789/", originOf("http://127.0.0.1:3789/", 4000))) << "the given port counts";
@@ -44,9 +39,8 @@ TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
 TEST(DownloadName, SafeAndNumberedNames) {
   const struct { const char* suggested; const char* first; const char* third; } rows[] = {
       {"report.csv", "report.csv", "report (2).csv"}, {"archive.tar.gz", "archive.tar.gz", "archive.tar (2).gz"},
-      {"README", "README", "README (2)"}, {"../../.bashrc", "bashrc", "bashrc (2)"}, {"a/b\x01.txt", "b.txt", "b (2).txt"},
-      {"", "download", "download (2)"}, {"...", "download", "download (2)"},
-  };
+      {"README", "README", "README (2)"}, {"../../.bashrc", "bashrc", "bashrc (2)"},
+      {"a/b\x01.txt", "b.txt", "b (2).txt"}, {"", "download", "download (2)"}, {"...", "download", "download (2)"}};
   for (const auto& row : rows) {
     EXPECT_EQ(numberedName(safeDownloadName(row.suggested), 0), row.first) << row.suggested;
     EXPECT_EQ(numberedName(safeDownloadName(row.suggested), 2), row.third) << row.suggested;
@@ -54,23 +48,21 @@ TEST(DownloadName, SafeAndNumberedNames) {
 }
 
 TEST(ZoomLevels, SteppingClampingAndPinching) {
-  // From each zoom: Zoom In, Zoom Out (a millionth from a level counts as at it).
-  const struct { double current, in, out; } rows[] = {
-      {1.0, 1.1, 0.9}, {1.0000004, 1.1, 0.9}, {0.9999995, 1.1, 0.9}, {1.03, 1.1, 1.0}, {3.0, 3.0, 2.5},
-      {0.5, 0.67, 0.5}, {3.5, 3.0, 3.0}, {0.1, 0.5, 0.5}};
+  // From each zoom: Zoom In, Zoom Out, the zoom applied (a millionth from a level counts as at it).
+  const struct { double current, in, out, clamped; } rows[] = {
+      {1.0, 1.1, 0.9, 1.0}, {1.0000004, 1.1, 0.9, 1.0000004}, {0.9999995, 1.1, 0.9, 0.9999995},
+      {1.03, 1.1, 1.0, 1.03}, {3.0, 3.0, 2.5, 3.0}, {0.5, 0.67, 0.5, 0.5}, {3.5, 3.0, 3.0, 3.0}, {0.1, 0.5, 0.5, 0.5}};
   for (const auto& row : rows) {
     EXPECT_EQ(zoomInFrom(row.current), row.in) << row.current;
     EXPECT_EQ(zoomOutFrom(row.current), row.out) << row.current;
+    EXPECT_EQ(clampZoom(row.current), row.clamped) << row.current;
   }
   std::vector<double> visited{0.5};
   for (int i = 0; i < 12; ++i) visited.push_back(zoomInFrom(visited.back()));
   EXPECT_EQ(visited, (std::vector<double>{0.5, 0.67, 0.8, 0.9, 1.0, 1.1, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0, 3.0}));
-  EXPECT_EQ(clampZoom(7), 3.0);
-  EXPECT_EQ(clampZoom(0.1), 0.5);
   EXPECT_FALSE(clampZoom(NAN) || clampZoom(INFINITY));
   EXPECT_DOUBLE_EQ(pinchedZoom(1.0, 1.2, 1.0), 1.2);
   EXPECT_DOUBLE_EQ(pinchedZoom(1.5, 1.2, 1.2), 1.5) << "only the change since the last message counts";
-  EXPECT_EQ(clampZoom(pinchedZoom(1.0, 0.1, 1.0)), 0.5);
 }
 
 TEST(ZoomLevels, TheFileHoldsOneNumberWrittenShortest) {
@@ -78,11 +70,9 @@ TEST(ZoomLevels, TheFileHoldsOneNumberWrittenShortest) {
       {"1.25", 1.25}, {"7", 7.0}, {"0.1", 0.1}, {"0x1p0", 1.0}, {"1.25\n", {}}, {" 1.25", {}}, {"", {}},
       {"abc", {}}, {"1,5", {}}, {"nan", {}}, {"inf", {}}, {"1e400", {}}, {"1e-400", {}}};
   for (const auto& row : rows) EXPECT_EQ(parseZoomText(row.text), row.zoom) << row.text;
-  for (double zoom : {1.0, 0.67, 1.1, 2.5, 3.0, 1.0000004, 1.2345678901234567}) {
+  for (double zoom : {1.0, 0.67, 1.1, 2.5, 3.0, 1.0000004, 1.2345678901234567})
     EXPECT_EQ(parseZoomText(formatZoom(zoom)), zoom);
-    EXPECT_NE(formatZoom(zoom).find('.'), std::string::npos);
-  }
-  EXPECT_EQ(formatZoom(1.0) + formatZoom(0.67) + formatZoom(3.0), "1.00.673.0");
+  EXPECT_EQ(formatZoom(1.0) + formatZoom(0.67) + formatZoom(3.0), "1.00.673.0") << "shortest, always with a point";
 
   test::TempDir dir;
   const std::string path = dir.path() + "/new/page-zoom";
@@ -90,7 +80,7 @@ TEST(ZoomLevels, TheFileHoldsOneNumberWrittenShortest) {
   EXPECT_FALSE(saveZoomFile(path, 1.1));
   EXPECT_EQ(test::readFile(path), "1.1");
   EXPECT_EQ(readZoomFile(path), 1.1);
-  test::writeFile(path, "\xff1.1");
+  test::writeFile(path, "\xff" "1.1");
   EXPECT_FALSE(readZoomFile(path)) << "not UTF-8";
   test::writeFile(dir.path() + "/occupied", "a file where the folder belongs");
   EXPECT_TRUE(saveZoomFile(dir.path() + "/occupied/page-zoom", 2.0));
@@ -107,16 +97,12 @@ TEST(CursorIdle, HiddenAfterRestingInElementFullScreenWhileActive) {
     CursorIdle idle({0, 0}, 0);
     Point at;
     std::vector<int> hides;
-    bool active = true;
     int sample = 0;
     for (const char* c = row.samples; *c; ++c) {
-      if (*c == '~') {
-        active = false;
-        continue;
-      }
+      if (*c == '~') continue;
+      const bool active = c == row.samples || c[-1] != '~';
       if (std::tolower(*c) == 'm') at.x += 1;
       if (idle.tick(at, ++sample * CursorIdle::tickInterval, std::isupper(*c), active)) hides.push_back(sample);
-      active = true;
     }
     EXPECT_EQ(hides, row.hides) << row.samples;
   }
