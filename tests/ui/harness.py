@@ -26,7 +26,7 @@ def eventually(condition, timeout=10.0):
     deadline = time.monotonic() + timeout
     while not condition() and time.monotonic() < deadline:
         time.sleep(0.05)
-    return bool(condition())
+    return condition()
 
 
 def read(path):
@@ -123,7 +123,8 @@ class Bundle:
 
 
 class Quorvel:
-    # One run of the bundle's executable with `home` as its home and XDG folders.
+    # One run of the bundle's executable with `home` as its home and XDG folders, in a
+    # process group of its own, which its web processes share.
     def __init__(self, bundle, home, args=(), prefix=()):
         os.makedirs(home, exist_ok=True)
         self.bundle, self.log_path = bundle, tempfile.mktemp(prefix="quorvel-run-", suffix=".log", dir=home)
@@ -132,7 +133,8 @@ class Quorvel:
                            G_MESSAGES_DEBUG="Quorvel")
         with open(self.log_path, "w") as log:
             self.process = subprocess.Popen([*prefix, bundle.executable, *args], cwd=home, env=environment,
-                                            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+                                            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+                                            process_group=0)
 
     def log(self):
         return read(self.log_path)
@@ -150,13 +152,11 @@ class Quorvel:
         return [w for w in ids if xdotool("getwindowpid", w) == str(self.process.pid) and min(size(w)) > 50]
 
     def main_window(self, timeout=20):
-        eventually(lambda: self.windows("^Quorvel$"), timeout)
-        return (self.windows("^Quorvel$") or [""])[0]
+        return (eventually(lambda: self.windows("^Quorvel$"), timeout) or [""])[0]
 
     def dialog(self, timeout=10):
         main = self.main_window(1)
-        eventually(lambda: set(self.windows()) - {main}, timeout)
-        return (sorted(set(self.windows()) - {main}) or [""])[0]
+        return (sorted(eventually(lambda: set(self.windows()) - {main}, timeout)) or [""])[0]
 
     def close(self):
         self.process.send_signal(signal.SIGTERM)  # nothing if it has ended
