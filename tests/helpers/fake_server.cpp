@@ -68,14 +68,11 @@ void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
 gboolean quit(gpointer) { return g_main_loop_quit(loop), G_SOURCE_REMOVE; }
 
 gboolean onSignal(gpointer name) {
-  const std::string which = static_cast<const char*>(name);
+  const std::string which = static_cast<const char*>(name);  // "INT" or "TERM"
   append("fake_server.signals", which);
-  if (which == "INT" && conf["ignore_sigint"] != "1") {
-    if (worker > 0) kill(worker, SIGTERM);
-    g_main_loop_quit(loop);
-  } else if (which == "TERM" && conf["ignore_sigterm"] != "1") {
-    g_timeout_add(static_cast<guint>(confInt("term_exit_ms")), quit, nullptr);
-  }
+  if (conf[which == "INT" ? "ignore_sigint" : "ignore_sigterm"] == "1") return G_SOURCE_CONTINUE;
+  if (which == "INT" && worker > 0) kill(worker, SIGTERM);
+  g_timeout_add(static_cast<guint>(which == "INT" ? 0 : confInt("term_exit_ms")), quit, nullptr);
   return G_SOURCE_CONTINUE;
 }
 
@@ -121,5 +118,4 @@ int main(int argc, char** argv) {
   }, server);
   g_main_loop_run(loop);
   g_object_unref(server);
-  return 0;
 }
