@@ -7,12 +7,10 @@ rank() { case $1 in base) echo 0 ;; launch) echo 1 ;; server) echo 2 ;; web|upda
 status=0
 for file in */*; do
   for used in $(sed -n 's|^#include "\([a-z]*\)/.*|\1|p' "$file" | sort -u); do
-    if [ "$used" != "${file%%/*}" ] && [ "$(rank "$used")" -ge "$(rank "${file%%/*}")" ]; then
+    [ "$used" != "${file%%/*}" ] && [ "$(rank "$used")" -ge "$(rank "${file%%/*}")" ] &&
       echo "$file includes from $used/, which is not below ${file%%/*}/" && status=1
-    fi
   done
 done
-if grep -rnE 'gtk/|webkit/|Gtk[A-Z]|WebKit[A-Z]|GDK_|GTK_|WEBKIT_' base launch server update; then
+grep -rnE 'gtk/|webkit/|Gtk[A-Z]|WebKit[A-Z]|GDK_|GTK_|WEBKIT_' base launch server update &&
   echo "the lines above name GTK or WebKit below the web view" && status=1
-fi
 exit $status

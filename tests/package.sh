@@ -24,15 +24,12 @@ port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0));
 sed -i "/QuorvelPort/{n;s|>[0-9]*<|>$port<|}" "$tmp/root/usr/lib/quorvel/Quorvel.app/Contents/Info.plist"
 mkdir "$tmp/home" && cd "$tmp/home"
 HOME=$PWD QUORVEL_HOME=$PWD G_MESSAGES_DEBUG=Quorvel "$tmp/root/usr/bin/quorvel" >"$tmp/log" 2>&1 & pid=$!
-for _ in $(seq 900); do grep -q "milestone: first page load finished" "$tmp/log" && break; sleep 0.1; done
-grep -q "milestone: first page load finished" "$tmp/log"
+timeout 90 sh -c 'until grep -q "milestone: first page load finished" "$0"; do sleep 0.1; done' "$tmp/log"
 # The sample accepted the window's token cookie: Ruby and Puma from the package serve the page.
 grep -q '"path":"/","query":"","cookies":\[[^]]*\],"token":"cookie","status":200' \
   "$tmp/home/Library/Application Support/Quorvel/sample-requests.log"
-xprop -id "$(xdotool search --onlyvisible --pid "$pid" --name '^Quorvel$' | head -n 1)" WM_CLASS _NET_WM_ICON >"$tmp/window"
-grep -q '"app.quorvel.Quorvel"' "$tmp/window"
-grep -q 'Icon (128 x 128)' "$tmp/window"
+window=$(xprop -id "$(xdotool search --onlyvisible --pid "$pid" --name '^Quorvel$' | head -n 1)" WM_CLASS _NET_WM_ICON)
+[[ $window == *'"app.quorvel.Quorvel"'* && $window == *'Icon (128 x 128)'* ]]
 server=$(cat "$tmp/home/Library/Application Support/Quorvel/server.pid")
 kill -TERM "$pid"; wait "$pid"; pid=
 if kill -0 "$server" 2>/dev/null; then echo "the server outlived Quorvel"; exit 1; fi
-echo "$(basename "$deb"): files, fields and metadata as expected; the unpacked copy showed the sample application"

@@ -17,16 +17,14 @@
 // its PID to $PIDFILE and appends "METHOD PATH?QUERY|cookie=…|token=…" to
 // fake_requests.log for each request. A file www/PATH in its working directory is
 // served at PATH (www/index.html at /) (as an attachment when the query says "attachment"; .html as a page,
-// .bin as binary, anything else as text); every other path gets a small page.
+// anything else as text); every other path gets a small page.
 
 #include <glib-unix.h>
 #include <libsoup/soup.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -39,9 +37,7 @@ std::istringstream statuses;
 GMainLoop* loop = nullptr;
 pid_t worker = 0;
 
-int confInt(const std::string& key, int fallback = 0) {
-  return conf.count(key) ? std::atoi(conf[key].c_str()) : fallback;
-}
+int confInt(const std::string& key) { return std::atoi(conf[key].c_str()); }
 
 void append(const char* file, const std::string& line) { std::ofstream(file, std::ios::app) << line << "\n"; }
 
@@ -50,21 +46,17 @@ void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
   const char* query = g_uri_get_query(soup_server_message_get_uri(msg));
   const char* cookie = soup_message_headers_get_one(in, "Cookie");
   const char* token = soup_message_headers_get_one(in, "Launch-Token");
-  const std::string name = path;
+  const std::string name = path, served = "www" + (name == "/" ? "/index.html" : name);
   append("fake_requests.log", std::string(soup_server_message_get_method(msg)) + " " + name +
                                   (query ? std::string("?") + query : "") + "|cookie=" + (cookie ? cookie : "") +
                                   "|token=" + (token ? token : ""));
   std::string status = "200", type = "text/html", body = "<!doctype html><title>Fake</title><h1>Fake server</h1>";
-  const std::string served = "www" + (name == "/" ? "/index.html" : name);
-  std::ifstream file(served, std::ios::binary);
   if (name == "/up") {
     if (!std::getline(statuses, status, ',')) status = "200";
     body = "up";
-  } else if (std::filesystem::is_regular_file(served) && name.find("..") == std::string::npos) {
-    std::stringstream s;
-    s << file.rdbuf();
-    body = s.str();
-    type = served.ends_with(".html") ? "text/html" : served.ends_with(".bin") ? "application/octet-stream" : "text/plain";
+  } else if (g_file_test(served.c_str(), G_FILE_TEST_IS_REGULAR)) {
+    body = (std::stringstream() << std::ifstream(served, std::ios::binary).rdbuf()).str();
+    if (!served.ends_with(".html")) type = "text/plain";
     if (query && std::string(query) == "attachment") {
       soup_message_headers_append(soup_server_message_get_response_headers(msg), "Content-Disposition", "attachment");
     }
@@ -76,15 +68,11 @@ void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
 gboolean quit(gpointer) { return g_main_loop_quit(loop), G_SOURCE_REMOVE; }
 
 gboolean onSignal(gpointer name) {
-  bool interrupt = std::string(static_cast<const char*>(name)) == "INT";
-  append("fake_server.signals", static_cast<const char*>(name));
-  if (interrupt && conf["ignore_sigint"] != "1") {
-    if (worker > 0) kill(worker, SIGTERM);
-    g_main_loop_quit(loop);
-  }
-  if (!interrupt && conf["ignore_sigterm"] != "1") {
-    g_timeout_add(static_cast<guint>(confInt("term_exit_ms")), quit, nullptr);
-  }
+  const std::string which = static_cast<const char*>(name);  // "INT" or "TERM"
+  append("fake_server.signals", which);
+  if (conf[which == "INT" ? "ignore_sigint" : "ignore_sigterm"] == "1") return G_SOURCE_CONTINUE;
+  if (which == "INT" && worker > 0) kill(worker, SIGTERM);
+  g_timeout_add(static_cast<guint>(which == "INT" ? 0 : confInt("term_exit_ms")), quit, nullptr);
   return G_SOURCE_CONTINUE;
 }
 
@@ -98,8 +86,7 @@ int main(int argc, char** argv) {
   statuses.str(conf["statuses"]);
   static int port = -1;
   for (int i = 1; i + 1 < argc; ++i) {
-    std::string bind = argv[i + 1];
-    if (std::string(argv[i]) == "-b") port = std::atoi(bind.substr(bind.rfind(':') + 1).c_str());
+    if (std::string(argv[i]) == "-b") port = std::atoi(g_strrstr(argv[i + 1], ":") + 1);
   }
   if (const char* pidFile = std::getenv("PIDFILE")) std::ofstream(pidFile) << getpid() << "\n";
   if (conf["worker"] == "1" && (worker = fork()) == 0) {
@@ -107,8 +94,7 @@ int main(int argc, char** argv) {
     std::ofstream("fake_worker.pid") << getpid() << "\n";
     for (;;) pause();
   }
-  std::printf("fake_server %d starting\n", getpid());
-  std::fflush(stdout);
+  g_print("fake_server %d starting\n", getpid());
 
   loop = g_main_loop_new(nullptr, FALSE);
   g_unix_signal_add(SIGINT, onSignal, const_cast<char*>("INT"));
@@ -123,14 +109,13 @@ int main(int argc, char** argv) {
   soup_server_add_handler(server, nullptr, handle, nullptr, nullptr);
   g_timeout_add(static_cast<guint>(confInt("ready_after_ms")), [](gpointer server) {
     GError* error = nullptr;
-    auto options = SOUP_SERVER_LISTEN_IPV4_ONLY;
-    if (port >= 0 && !soup_server_listen_local(SOUP_SERVER(server), static_cast<guint>(port), options, &error)) {
-      std::fprintf(stderr, "fake_server: cannot listen on %d: %s\n", port, error->message);
+    if (port >= 0 &&
+        !soup_server_listen_local(SOUP_SERVER(server), static_cast<guint>(port), SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
+      g_printerr("fake_server: cannot listen on %d: %s\n", port, error->message);
       std::exit(70);
     }
     return G_SOURCE_REMOVE;
   }, server);
   g_main_loop_run(loop);
   g_object_unref(server);
-  return 0;
 }

@@ -1,14 +1,9 @@
 #!/bin/sh
 # Runs one UI test on a display, session bus and window manager of its own, as a
 # desktop session would have them.
-exec xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" dbus-run-session -- sh -c '
-  unset WAYLAND_DISPLAY
-  export GTK_A11Y=none NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory
-  metacity >/dev/null 2>&1 & wm=$!
-  for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-    sleep 0.1
-  done
-  "$@"; status=$?
-  kill $wm
-  exit $status' sh "$@" 2>&1
+exec xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" dbus-run-session -- \
+  env -u WAYLAND_DISPLAY GTK_A11Y=none NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory sh -c '
+  metacity >/dev/null 2>&1 &
+  trap "kill $!" EXIT
+  for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.1; done
+  "$@"' sh "$@" 2>&1

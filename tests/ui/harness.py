@@ -26,7 +26,7 @@ def eventually(condition, timeout=10.0):
     deadline = time.monotonic() + timeout
     while not condition() and time.monotonic() < deadline:
         time.sleep(0.05)
-    return bool(condition())
+    return condition()
 
 
 def read(path):
@@ -55,7 +55,9 @@ def press(window, keys):
     xdotool("key", "--clearmodifiers", *keys.split())
 
 
-def screenshot(window, name):
+def screenshot(name, window="root", settle=1.5):
+    # After `settle` seconds, for what is on screen to have been painted.
+    time.sleep(settle)
     ARTIFACTS.mkdir(exist_ok=True)
     run("import", "-window", window, str(ARTIFACTS / name))
     return str(ARTIFACTS / name)
@@ -94,15 +96,14 @@ class Bundle:
     # interpreter, with `conf` as its fake_server.conf.
     def __init__(self, root, port, conf="", plist=""):
         contents = Path(root) / "Quorvel.app/Contents"
-        self.executable, self.resources = contents / "Linux/quorvel", contents / "Resources"
-        self.app, self.ruby = self.resources / "app", self.resources / "ruby/bin/ruby"
+        self.executable, self.app = contents / "Linux/quorvel", contents / "Resources/app"
+        self.ruby = contents / "Resources/ruby/bin/ruby"
         write(contents / "Info.plist", f"<plist version='1.0'><dict><key>QuorvelPort</key><string>{port}</string>"
               "<key>CFBundleShortVersionString</key><string>1.0</string><key>CFBundleVersion</key>"
               f"<string>1.0</string>{plist}</dict></plist>")
-        self.executable.parent.mkdir()
-        shutil.copy(BUILD / "quorvel", self.executable)
-        self.ruby.parent.mkdir(parents=True)
-        shutil.copy(BUILD / "tests/fake_server", self.ruby)
+        for built, copy in ((BUILD / "quorvel", self.executable), (BUILD / "tests/fake_server", self.ruby)):
+            copy.parent.mkdir(parents=True)
+            shutil.copy(built, copy)
         write(self.app / "fake_server.conf", conf)
 
     def file(self, name):
@@ -116,29 +117,14 @@ class Bundle:
         write(self.app / "www" / path.lstrip("/"), text)
 
     def servers(self):
-        # Live processes running this bundle's interpreter.
-        def runs_here(pid):
-            try:
-                return os.readlink(f"/proc/{pid}/exe") == str(self.ruby) and read(f"/proc/{pid}/stat").split(") ")[1][0] != "Z"
-            except (OSError, IndexError):
-                return False
-        return [int(pid) for pid in os.listdir("/proc") if pid.isdigit() and runs_here(pid)]
-
-
-class Foreign:
-    # A second fake server on a port of its own: another site, as far as Quorvel can tell.
-    def __init__(self, folder):
-        self.port, self.folder = free_port(), Path(folder)
-        write(self.folder / "fake_server.conf", "")
-        self.process = subprocess.Popen([BUILD / "tests/fake_server", "-b", f"tcp://127.0.0.1:{self.port}"],
-                                        cwd=folder, stdout=subprocess.DEVNULL)
-
-    def requests(self):
-        return read(self.folder / "fake_requests.log")
+        # Live processes (not zombies) running this bundle's interpreter.
+        table = (line.split(maxsplit=2) for line in run("ps", "-e", "-o", "pid=,stat=,args=").splitlines())
+        return [int(pid) for pid, stat, args in table if stat[0] != "Z" and args.startswith(f"{self.ruby} ")]
 
 
 class Quorvel:
-    # One run of the bundle's executable with `home` as its home and XDG folders.
+    # One run of the bundle's executable with `home` as its home and XDG folders, in a
+    # process group of its own, which its web processes share.
     def __init__(self, bundle, home, args=(), prefix=()):
         os.makedirs(home, exist_ok=True)
         self.bundle, self.log_path = bundle, tempfile.mktemp(prefix="quorvel-run-", suffix=".log", dir=home)
@@ -147,7 +133,8 @@ class Quorvel:
                            G_MESSAGES_DEBUG="Quorvel")
         with open(self.log_path, "w") as log:
             self.process = subprocess.Popen([*prefix, bundle.executable, *args], cwd=home, env=environment,
-                                            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+                                            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+                                            process_group=0)
 
     def log(self):
         return read(self.log_path)
@@ -165,30 +152,38 @@ class Quorvel:
         return [w for w in ids if xdotool("getwindowpid", w) == str(self.process.pid) and min(size(w)) > 50]
 
     def main_window(self, timeout=20):
-        eventually(lambda: self.windows("^Quorvel$"), timeout)
-        return (self.windows("^Quorvel$") or [""])[0]
+        return (eventually(lambda: self.windows("^Quorvel$"), timeout) or [""])[0]
 
     def dialog(self, timeout=10):
         main = self.main_window(1)
-        eventually(lambda: set(self.windows()) - {main}, timeout)
-        return (sorted(set(self.windows()) - {main}) or [""])[0]
+        return (sorted(eventually(lambda: set(self.windows()) - {main}, timeout)) or [""])[0]
 
     def close(self):
-        if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
-            if self.wait_exit(15) is None:
-                self.process.kill()
+        self.process.send_signal(signal.SIGTERM)  # nothing if it has ended
+        if self.wait_exit(15) is None:
+            self.process.kill()
         self.process.wait()
         for pid in self.bundle.servers():
             os.kill(pid, signal.SIGKILL)
 
 
 class UiTest(unittest.TestCase):
-    # Each test gets its own folder, home and port.
+    # Each test gets its own folder, home and port, and a home whose default handler
+    # for links, mail, files and folders records in self.opened what it is asked to open.
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="quorvel-ui-")
         self.addCleanup(shutil.rmtree, self.dir, True)
         self.port, self.home = free_port(), os.path.join(self.dir, "home")
+        self.opened, script = os.path.join(self.dir, "opened"), os.path.join(self.home, "test-handler")
+        write(script, f"#!/bin/sh\nprintf '%s\\n' \"$1\" >> '{self.opened}'\n")
+        os.chmod(script, 0o755)
+        types = ("x-scheme-handler/http", "x-scheme-handler/https", "x-scheme-handler/mailto", "text/plain", "text/csv",
+                 "inode/directory")
+        write(f"{self.home}/.local/share/applications/test-handler.desktop",
+              f"[Desktop Entry]\nType=Application\nName=Test Handler\nNoDisplay=true\nExec={script} %u\n"
+              f"MimeType={';'.join(types)};\n")
+        write(f"{self.home}/.config/mimeapps.list",
+              "[Default Applications]\n" + "".join(f"{t}=test-handler.desktop\n" for t in types))
 
     def bundle(self, conf="", plist=""):
         return Bundle(os.path.join(self.dir, "bundle"), self.port, conf, plist)
@@ -197,21 +192,3 @@ class UiTest(unittest.TestCase):
         run = Quorvel(bundle, self.home, args, prefix)
         self.addCleanup(run.close)
         return run
-
-    def foreign(self):
-        site = Foreign(os.path.join(self.dir, "foreign"))
-        self.addCleanup(lambda: (site.process.kill(), site.process.wait()))
-        return site
-
-    def handler(self, *mime_types):
-        # Registers a default handler for `mime_types` that records what it is asked
-        # to open; returns the record's path.
-        record, script = os.path.join(self.dir, "opened"), os.path.join(self.home, "test-handler")
-        write(script, f"#!/bin/sh\nprintf '%s\\n' \"$1\" >> '{record}'\n")
-        os.chmod(script, 0o755)
-        write(f"{self.home}/.local/share/applications/test-handler.desktop",
-              f"[Desktop Entry]\nType=Application\nName=Test Handler\nNoDisplay=true\nExec={script} %u\n"
-              f"MimeType={';'.join(mime_types)};\n")
-        write(f"{self.home}/.config/mimeapps.list",
-              "[Default Applications]\n" + "".join(f"{t}=test-handler.desktop\n" for t in mime_types))
-        return record
