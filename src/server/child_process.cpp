@@ -30,6 +30,8 @@ namespace {
 // the start work's thread would be told as soon as that thread ends, after
 // start-up. So every child is forked by one thread that lives as long as the
 // process. posix_spawn cannot run prctl in the child, hence fork and exec.
+// When the whole process dies the child may hear SIGINT more than once: the
+// kernel signals it again each time it hands it to another of the ending threads.
 class Spawner {
  public:
   struct Job {

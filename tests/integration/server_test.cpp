@@ -138,6 +138,9 @@ TEST_F(ServerControllerTest, PreparesLaunchesWaitsForThe200AndStopsPolitely) {
 }
 
 TEST_F(ServerControllerTest, EveryWayOfFailingHasItsMessage) {
+  writeFile(settings.home + "/Library/Application Support", "a file where the data folder belongs");
+  EXPECT_TRUE(has(start(), settings.supportDir) && !exists(settings.logDir)) << "nothing after the first step";
+  fs::remove(settings.home + "/Library/Application Support");
   const std::string late = "ready_after_ms=5000\nexit_after_ms=";
   EXPECT_EQ(start(late + "200\nexit_status=3\n"), ServerController::newerDatabaseMessage);
   for (const char* ending : {"200\nexit_status=1\n", "0\nexit_status=0\n", "0\ndie_signal=3\n", "0\ndie_signal=9\n"})
@@ -203,12 +206,6 @@ TEST_F(ServerControllerTest, AnyHttpAnswerOnThePortMeansTakenButASilentListenerD
   configure("exit_status=1\n");
   EXPECT_GE(secondsFor([&] { EXPECT_EQ(start(), ServerController::stoppedWhileStartingMessage); }), 0.9)
       << "the probe waited for its timeout, then the launch went ahead";
-}
-
-TEST_F(ServerControllerTest, AFileWhereTheDataFolderBelongsStopsAtTheFirstStep) {
-  writeFile(settings.home + "/Library/Application Support", "a plain file");
-  EXPECT_TRUE(has(start(), settings.supportDir));
-  EXPECT_FALSE(exists(settings.logDir)) << "nothing after the first step";
 }
 
 TEST_F(ServerControllerTest, ASecondControllerTouchesNothingAndADestroyedOneLeavesItsServerRunning) {
