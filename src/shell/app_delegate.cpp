@@ -72,11 +72,12 @@ void AppDelegate::applicationWillFinishLaunching() {
 void AppDelegate::applicationDidFinishLaunching() {
   // Closing the window must not quit: only Quit (or a signal) ends Quorvel.
   g_application_hold(G_APPLICATION(app_));
+  // First, as it starts WebKit's web process, which takes longest.
+  buildWindow();
   // The bundle carries its own icon, so that an uninstalled copy shows it too.
   std::string icons = settings_.resources + "/icons";
   gtk_icon_theme_add_search_path(gtk_icon_theme_get_for_display(gdk_display_get_default()), icons.c_str());
   gtk_window_set_default_icon_name(kApplicationId);
-  buildWindow();
   buildMenu();
   // Shown only now: with a session bus, GTK does not add a menu bar that is set
   // after the window has been realized.

@@ -125,7 +125,12 @@
     return frame;
   }
 
-  const fullscreenTarget = startVideo();
+  // Started once the page has loaded and been drawn: the first stream sets up
+  // WebKit's media engine (GStreamer), which held the page back by over half a second.
+  let fullscreenTarget = $("video-frame");
+  window.addEventListener("load", () => requestAnimationFrame(() => setTimeout(() => {
+    fullscreenTarget = startVideo();
+  })));
 
   on("fullscreen-button", "click", () => {
     const target = fullscreenTarget;
