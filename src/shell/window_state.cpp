@@ -2,7 +2,6 @@
 
 #include <glib.h>
 
-#include <filesystem>
 
 #include "base/glib_ptr.h"
 #include "base/text_file.h"
@@ -55,11 +54,7 @@ std::string serializeWindowState(const WindowState& state) {
 }
 
 bool saveWindowState(const std::string& path, const WindowState& state) {
-  std::string parent = std::filesystem::path(path).parent_path().string();
-  if (g_mkdir_with_parents(parent.c_str(), 0755) != 0) return false;
-  std::string text = serializeWindowState(state);
-  return g_file_set_contents_full(path.c_str(), text.data(), static_cast<gssize>(text.size()),
-                                  G_FILE_SET_CONTENTS_CONSISTENT, 0644, nullptr);
+  return !writeFileAtomically(path, serializeWindowState(state));
 }
 
 }  // namespace quorvel

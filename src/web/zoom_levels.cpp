@@ -6,9 +6,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 
-#include "base/glib_ptr.h"
 #include "base/text_file.h"
 
 namespace quorvel {
@@ -65,17 +63,7 @@ std::optional<double> readZoomFile(const std::string& path) {
 }
 
 std::optional<std::string> saveZoomFile(const std::string& path, double zoom) {
-  std::string folder = std::filesystem::path(path).parent_path().string();
-  if (g_mkdir_with_parents(folder.c_str(), 0755) != 0) {
-    return "Couldn't create the folder " + folder + ": " + g_strerror(errno);
-  }
-  const std::string text = formatZoom(zoom);
-  GErrorHolder error;
-  if (!g_file_set_contents_full(path.c_str(), text.data(), static_cast<gssize>(text.size()),
-                                G_FILE_SET_CONTENTS_CONSISTENT, 0644, error.out())) {
-    return error.message();
-  }
-  return std::nullopt;
+  return writeFileAtomically(path, formatZoom(zoom));
 }
 
 }  // namespace quorvel
