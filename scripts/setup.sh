@@ -5,9 +5,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libgtk-4-dev libwebkitgtk-6.0-dev libsoup-3.0-dev libplist-dev libxml2-dev
+  libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev libplist-dev libxml2-dev
   libgtest-dev clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick x11-utils metacity dbus-daemon
+  at-spi2-core python3-pyatspi python3-gi
   ruby puma ruby-rack ruby-sqlite3 python3 libglib2.0-bin
   librsvg2-bin file desktop-file-utils appstream
 )

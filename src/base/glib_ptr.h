@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace quorvel {
 
@@ -86,6 +87,31 @@ class GErrorHolder {
 
  private:
   GError* error_ = nullptr;
+};
+
+// Signal handlers that are taken off when their owner goes, from every instance
+// still alive then: `connections_.add(webView, "load-changed", G_CALLBACK(f), this)`.
+class SignalConnections {
+ public:
+  SignalConnections() = default;
+  SignalConnections(const SignalConnections&) = delete;
+  SignalConnections& operator=(const SignalConnections&) = delete;
+  ~SignalConnections() { disconnectAll(); }
+
+  void add(gpointer instance, const char* signal, GCallback handler, gpointer data,
+           GConnectFlags flags = G_CONNECT_DEFAULT) {
+    gulong id = g_signal_connect_data(instance, signal, handler, data, nullptr, flags);
+    handlers_.push_back({std::make_unique<GWeak<GObject>>(G_OBJECT(instance)), id});
+  }
+  void disconnectAll() {
+    for (auto& [instance, id] : handlers_) {
+      if (auto alive = instance->get()) g_signal_handler_disconnect(alive.get(), id);
+    }
+    handlers_.clear();
+  }
+
+ private:
+  std::vector<std::pair<std::unique_ptr<GWeak<GObject>>, gulong>> handlers_;
 };
 
 // Generic owner for other C handles with a free function.

@@ -20,11 +20,6 @@ std::string joinUnder(const std::string& base, const char* relative) {
   return absoluteDirectory((std::filesystem::path(base) / relative).string(), "/");
 }
 
-std::unique_ptr<const LaunchSettings>& installed() {
-  static std::unique_ptr<const LaunchSettings> settings;
-  return settings;
-}
-
 }  // namespace
 
 std::int64_t portFromInfo(const InfoDictionary& info) {
@@ -77,17 +72,6 @@ Result<LaunchSettings> computeLaunchSettings(const LaunchInputs& in) {
   s.backupDir = s.supportDir + "/backups";
   s.databaseFile = s.supportDir + "/quorvel.sqlite3";
   return s;
-}
-
-const LaunchSettings& launchSettings() {
-  const auto& settings = installed();
-  g_assert(settings && "launch settings read before the entry point set them");
-  return *settings;
-}
-
-void installLaunchSettings(LaunchSettings settings) {
-  g_assert(!installed() && "launch settings are set once");
-  installed() = std::make_unique<const LaunchSettings>(std::move(settings));
 }
 
 }  // namespace quorvel

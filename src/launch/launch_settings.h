@@ -1,5 +1,6 @@
 #pragma once
-// The values computed once at start and read everywhere afterwards.
+// The values computed once at start, by the entry point, and handed read-only to
+// everything that needs them.
 
 #include <cstdint>
 #include <map>
@@ -53,10 +54,6 @@ Result<LaunchSettings> computeLaunchSettings(const LaunchInputs& inputs);
 // Makes `path` absolute against `currentDirectory` and normal, with no trailing
 // separator (the root stays "/").
 std::string absoluteDirectory(const std::string& path, const std::string& currentDirectory);
-
-// The process-wide settings: set once by the entry point, read-only afterwards.
-const LaunchSettings& launchSettings();
-void installLaunchSettings(LaunchSettings settings);
 
 }  // namespace quorvel
 

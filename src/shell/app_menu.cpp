@@ -1,100 +1,69 @@
-// AppDelegate::buildMenu: the menu table turned into a GMenu, its actions and
-// accelerators.
+// The menu's actions as one table, and the menu table turned into a GMenu with
+// its accelerators.
 
 #include <gtk/gtk.h>
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
 #include "shell/app_delegate.h"
 #include "shell/main_menu.h"
 
 namespace quorvel {
-namespace {
 
-struct ActionHandler {
-  AppDelegate* self;
-  void (*run)(AppDelegate*);
-};
-
-bool isPageFirst(const char* action) {
-  for (const auto& menu : mainMenu()) {
-    for (const auto& entry : menu.entries) {
-      if (entry.pageFirst && entry.action == action) return true;
-    }
-  }
-  return false;
-}
-
-void activated(GSimpleAction*, GVariant*, gpointer data) {
-  auto* handler = static_cast<ActionHandler*>(data);
-  handler->run(handler->self);
-}
-
-}  // namespace
-
-void AppDelegate::installActions() {
+std::span<const AppDelegate::Action> AppDelegate::actions() {
   using Self = AppDelegate;
   // Inside a member, these captureless lambdas may reach the private members.
-  const std::pair<const char*, void (*)(Self*)> table[] = {
+  static const Action table[] = {
       {"about", [](Self* s) { s->showAbout(); }},
-      {"check-for-updates", [](Self* s) { s->updater.checkForUpdates(); }},
-      {"hide", [](Self* s) { gtk_window_minimize(s->window); }},
-      {"quit", [](Self* s) { s->quit(); }},
-      {"undo", [](Self* s) { webkit_web_view_execute_editing_command(s->webView, WEBKIT_EDITING_COMMAND_UNDO); }},
-      {"redo", [](Self* s) { webkit_web_view_execute_editing_command(s->webView, WEBKIT_EDITING_COMMAND_REDO); }},
-      {"cut", [](Self* s) { webkit_web_view_execute_editing_command(s->webView, WEBKIT_EDITING_COMMAND_CUT); }},
-      {"copy", [](Self* s) { webkit_web_view_execute_editing_command(s->webView, WEBKIT_EDITING_COMMAND_COPY); }},
-      {"paste", [](Self* s) { webkit_web_view_execute_editing_command(s->webView, WEBKIT_EDITING_COMMAND_PASTE); }},
-      {"select-all",
-       [](Self* s) { webkit_web_view_execute_editing_command(s->webView, WEBKIT_EDITING_COMMAND_SELECT_ALL); }},
-      {"reload", [](Self* s) { s->reload(); }},
-      {"go-back", [](Self* s) { s->goBack(); }},
-      {"go-forward", [](Self* s) { s->goForward(); }},
-      {"toggle-fullscreen", [](Self* s) { s->toggleFullScreen(); }},
-      {"settings", [](Self* s) { s->settingsCommand->openSettings(); }},
-      {"zoom-in", [](Self* s) { s->pageZoom->zoomIn(); }},
-      {"zoom-out", [](Self* s) { s->pageZoom->zoomOut(); }},
-      {"actual-size", [](Self* s) { s->pageZoom->actualSize(); }},
-      {"close", [](Self* s) { gtk_window_close(s->window); }},
+      {"check-for-updates", [](Self* s) { s->updater_.checkForUpdates(); }},
+      {"settings", [](Self* s) { s->window_->settingsCommand().openSettings(); }},
+      {"hide", [](Self* s) { gtk_window_iconify(s->window_->window()); }},
+      {"quit", [](Self* s) { s->apply(s->session_.quitAsked()); }},
+      {"undo", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_UNDO); }},
+      {"redo", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_REDO); }},
+      {"cut", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_CUT); }},
+      {"copy", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_COPY); }},
+      {"paste", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_PASTE); }},
+      {"select-all", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_SELECT_ALL); }},
+      {"reload", [](Self* s) { webkit_web_view_reload(s->window_->webView()); }},
+      {"go-back", [](Self* s) { webkit_web_view_go_back(s->window_->webView()); }},
+      {"go-forward", [](Self* s) { webkit_web_view_go_forward(s->window_->webView()); }},
+      {"zoom-in", [](Self* s) { s->window_->pageZoom().zoomIn(); }},
+      {"zoom-out", [](Self* s) { s->window_->pageZoom().zoomOut(); }},
+      {"actual-size", [](Self* s) { s->window_->pageZoom().actualSize(); }},
+      {"toggle-fullscreen", [](Self* s) { s->window_->toggleFullScreen(); }},
+      {"close", [](Self* s) { gtk_window_close(s->window_->window()); }},
+      {"minimize", [](Self* s) { gtk_window_iconify(s->window_->window()); }},
       {"show-server-log", [](Self* s) { s->showServerLog(); }},
-      {"minimize", [](Self* s) { gtk_window_minimize(s->window); }},
   };
-  for (const auto& [name, run] : table) {
-    auto action = GRef<GSimpleAction>::adopt(g_simple_action_new(name, nullptr));
-    g_signal_connect_data(action.get(), "activate", G_CALLBACK(activated), new ActionHandler{this, run},
-                          [](gpointer data, GClosure*) { delete static_cast<ActionHandler*>(data); },
-                          static_cast<GConnectFlags>(0));
-    g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action.get()));
-  }
-  // Settings needs a page to ask: off, accelerator included, while the web view is hidden.
-  g_object_bind_property(webView, "visible", g_action_map_lookup_action(G_ACTION_MAP(app_), "settings"), "enabled",
-                         G_BINDING_SYNC_CREATE);
+  return table;
 }
 
-void AppDelegate::letThePageHaveItsKeysFirst() {
-  // GTK matches application accelerators before the focused widget sees a key. For
-  // the editing keys, hand the key to the web view first instead: if the page leaves
-  // it, WebKit activates the application's action for it after all.
-  GtkEventController* keys = gtk_event_controller_key_new();
-  gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_CAPTURE);
-  g_signal_connect(keys, "key-pressed", G_CALLBACK(keyPressed), this);
-  gtk_widget_add_controller(GTK_WIDGET(window), keys);
+std::vector<std::string_view> AppDelegate::actionNames() {
+  std::vector<std::string_view> names;
+  for (const Action& action : actions()) names.push_back(action.name);
+  return names;
 }
 
-gboolean AppDelegate::keyPressed(GtkEventControllerKey* controller, guint keyval, guint, guint state,
-                                 AppDelegate* self) {
-  if (gtk_window_get_focus(self->window) != GTK_WIDGET(self->webView)) return FALSE;
-  auto modifiers = static_cast<GdkModifierType>(state & gtk_accelerator_get_default_mod_mask());
-  GCharPtr accel(gtk_accelerator_name(gdk_keyval_to_lower(keyval), modifiers));
-  CPtr<gchar*, g_strfreev> actions(gtk_application_get_actions_for_accel(self->app_, accel.get()));
-  for (gchar** action = actions.get(); action && *action; ++action) {
-    if (isPageFirst(*action)) return gtk_event_controller_key_forward(controller, GTK_WIDGET(self->webView));
-  }
-  return FALSE;
+void AppDelegate::editingCommand(const char* command) {
+  webkit_web_view_execute_editing_command(window_->webView(), command);
 }
 
 void AppDelegate::buildMenu() {
-  installActions();
+  struct Bound {
+    AppDelegate* self;
+    const Action* action;
+  };
+  for (const Action& entry : actions()) {
+    auto action = GRef<GSimpleAction>::adopt(g_simple_action_new(entry.name, nullptr));
+    g_signal_connect_data(action.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, Bound* bound) {
+                            // Nothing acts on a window taken down at quit.
+                            if (bound->self->window_) bound->action->run(bound->self);
+                          }),
+                          new Bound{this, &entry}, [](gpointer bound, GClosure*) { delete static_cast<Bound*>(bound); },
+                          G_CONNECT_DEFAULT);
+    g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action.get()));
+  }
   auto bar = GRef<GMenu>::adopt(g_menu_new());
   for (const MenuDescription& described : mainMenu()) {
     auto menu = GRef<GMenu>::adopt(g_menu_new());

@@ -13,18 +13,22 @@ enum Response { Open = 1, ShowInFolder = 2 };
 }  // namespace
 
 DownloadNotice::DownloadNotice() : bar_(gtk_info_bar_new()), label_(gtk_label_new(nullptr)) {
-  gtk_label_set_wrap(GTK_LABEL(label_), TRUE);
+  gtk_label_set_line_wrap(GTK_LABEL(label_), TRUE);
   gtk_label_set_xalign(GTK_LABEL(label_), 0);
   gtk_widget_set_hexpand(label_, TRUE);
-  gtk_info_bar_add_child(GTK_INFO_BAR(bar_), label_);
+  gtk_container_add(GTK_CONTAINER(gtk_info_bar_get_content_area(GTK_INFO_BAR(bar_))), label_);
   gtk_info_bar_add_button(GTK_INFO_BAR(bar_), "_Open", Open);
   gtk_info_bar_add_button(GTK_INFO_BAR(bar_), "_Show in Folder", ShowInFolder);
   gtk_info_bar_set_show_close_button(GTK_INFO_BAR(bar_), TRUE);
-  gtk_widget_set_visible(bar_, FALSE);
+  // Hidden until there is something to say, also when the window shows all it holds.
+  gtk_widget_show(label_);
+  gtk_widget_set_no_show_all(bar_, TRUE);
   g_signal_connect(bar_, "response", G_CALLBACK(+[](GtkInfoBar* bar, int response, DownloadNotice* self) {
-                     if (response == Open) openWithDesktop(takeString(g_filename_to_uri(self->path_.c_str(), nullptr, nullptr)), GTK_WIDGET(bar));
+                     if (response == Open) {
+                       openWithDesktop(takeString(g_filename_to_uri(self->path_.c_str(), nullptr, nullptr)), GTK_WIDGET(bar));
+                     }
                      if (response == ShowInFolder) showInFileManager(self->path_);
-                     if (response == GTK_RESPONSE_CLOSE) gtk_widget_set_visible(GTK_WIDGET(bar), FALSE);
+                     if (response == GTK_RESPONSE_CLOSE) gtk_widget_hide(GTK_WIDGET(bar));
                    }),
                    this);
 }
@@ -37,7 +41,7 @@ void DownloadNotice::show(const DownloadReport& report) {
   gtk_info_bar_set_message_type(GTK_INFO_BAR(bar_), report.saved ? GTK_MESSAGE_INFO : GTK_MESSAGE_ERROR);
   gtk_info_bar_set_response_sensitive(GTK_INFO_BAR(bar_), Open, report.saved);
   gtk_info_bar_set_response_sensitive(GTK_INFO_BAR(bar_), ShowInFolder, report.saved);
-  gtk_widget_set_visible(bar_, TRUE);
+  gtk_widget_show(bar_);
 }
 
 }  // namespace quorvel

@@ -30,11 +30,10 @@ int main(int argc, char** argv) {
   }
   // X11 takes WM_CLASS from it; the desktop entry's StartupWMClass names the id.
   g_set_prgname(kApplicationId);
-  installLaunchSettings(std::move(settings).value());
   logMilestone("settings ready");
 
   auto app = GRef<GtkApplication>::adopt(newApplication(kApplicationId));
-  auto delegate = std::make_unique<AppDelegate>(app.get(), launchSettings());
+  auto delegate = std::make_unique<AppDelegate>(app.get(), settings.value());
   // GApplication must not see the arguments: a second launch only hands over.
   char* args[] = {argv[0], nullptr};
   int status = g_application_run(G_APPLICATION(app.get()), 1, args);

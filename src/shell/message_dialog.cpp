@@ -14,7 +14,7 @@ struct Answer {
 void responded(GtkDialog* dialog, int response, gpointer data) {
   // Destroying the dialog frees the Answer, so take the callback out first.
   auto done = std::move(static_cast<Answer*>(data)->done);
-  gtk_window_destroy(GTK_WINDOW(dialog));
+  gtk_widget_destroy(GTK_WIDGET(dialog));
   if (done) done(response >= 0 ? response : -1);
 }
 
@@ -23,8 +23,7 @@ void responded(GtkDialog* dialog, int response, gpointer data) {
 void showMessageDialog(GtkWindow* parent, const std::string& primary, const std::string& secondary,
                        std::vector<DialogButton> buttons, std::function<void(int)> done) {
   if (buttons.empty()) buttons.push_back({"OK", 0});
-  // GtkMessageDialog is the native alert of GTK 4.8 (GtkAlertDialog needs 4.10).
-  GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
+  GtkWidget* dialog = gtk_message_dialog_new(parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), GTK_MESSAGE_OTHER,
                                              GTK_BUTTONS_NONE, "%s", primary.c_str());
   if (!secondary.empty()) {
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", secondary.c_str());

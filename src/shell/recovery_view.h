@@ -21,6 +21,7 @@ class RecoveryView {
   GtkWidget* widget() const { return box_; }  // owned by the window once placed
   // The first choice is the default one.
   void show(const std::string& title, const std::string& detail, const std::string& log, std::vector<Choice> choices);
+  void focusFirstChoice();
 
  private:
   GtkWidget* box_;

@@ -31,15 +31,13 @@ std::string ConnectionWatcher::changedScript(bool offline) {
 
 ConnectionWatcher::ConnectionWatcher(WebKitWebView* webView, std::string host)
     : webView_(webView), host_(std::move(host)), monitor_(GRef<GNetworkMonitor>::retain(g_network_monitor_get_default())) {
-  g_signal_connect(monitor_.get(), "network-changed",
+  connections_.add(monitor_.get(), "network-changed",
                    G_CALLBACK(+[](GNetworkMonitor*, gboolean available, ConnectionWatcher* self) {
                      self->update(!available);
                    }),
                    this);
   update(!g_network_monitor_get_network_available(monitor_.get()));
 }
-
-ConnectionWatcher::~ConnectionWatcher() { g_signal_handlers_disconnect_by_data(monitor_.get(), this); }
 
 void ConnectionWatcher::update(bool offline) {
   g_debug("The network is %s", offline ? "gone" : "there");
@@ -50,7 +48,8 @@ void ConnectionWatcher::update(bool offline) {
   offline_ = offline;
   // A session cookie (no expiry), readable by the page's scripts.
   CookiePtr cookie(soup_cookie_new("offline", "1", host_.c_str(), "/", -1));
-  WebKitCookieManager* cookies = webkit_network_session_get_cookie_manager(webkit_web_view_get_network_session(webView.get()));
+  WebKitCookieManager* cookies =
+      webkit_website_data_manager_get_cookie_manager(webkit_web_view_get_website_data_manager(webView.get()));
   auto* weak = new GWeak<WebKitWebView>(webView.get());
   if (offline) {
     webkit_cookie_manager_add_cookie(cookies, cookie.get(), nullptr,

@@ -8,7 +8,7 @@
 
 #include "base/glib_ptr.h"
 
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 namespace quorvel {
 
@@ -20,7 +20,6 @@ class ConnectionWatcher {
 
   // `host` is the server's, for the cookie. The first state is passed on at once.
   ConnectionWatcher(WebKitWebView* webView, std::string host);
-  ~ConnectionWatcher();
   ConnectionWatcher(const ConnectionWatcher&) = delete;
   ConnectionWatcher& operator=(const ConnectionWatcher&) = delete;
 
@@ -31,6 +30,7 @@ class ConnectionWatcher {
   std::string host_;
   std::optional<bool> offline_;  // what the page was last told
   GRef<GNetworkMonitor> monitor_;
+  SignalConnections connections_;
 };
 
 }  // namespace quorvel

@@ -1,8 +1,9 @@
 #pragma once
 // Hides the pointer while an element of the page is in full screen and the
-// pointer rests; the next movement brings it back.
+// pointer rests; the next movement brings it back. The pointer is sampled only
+// while an element is in full screen: at rest, nothing here wakes.
 
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 #include <memory>
 
@@ -22,14 +23,18 @@ class FullscreenCursorHider {
   // Entering and exiting count as not in full screen.
   enum class Fullscreen { Not, Entering, In, Exiting };
 
+  void setState(Fullscreen state);
   void tick();
+  void showCursor();
   Point pointer() const;
-  void fullscreenChanged();
+  GtkWindow* window() const;
 
-  GRef<WebKitWebView> webView_;  // held, so the handlers can always be taken off
+  GRef<WebKitWebView> webView_;
   Fullscreen state_ = Fullscreen::Not;
   std::unique_ptr<CursorIdle> idle_;
   GRef<GtkEventController> motion_;
+  SignalConnections connections_;
+  bool windowWatched_ = false;
   bool cursorHidden_ = false;
   unsigned timer_ = 0;
 };

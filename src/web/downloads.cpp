@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 #include <cerrno>
 #include <cstring>
@@ -83,9 +83,8 @@ void finished(WebKitDownload*, Job* job) {
 
 }  // namespace
 
-Downloads::Downloads(WebKitNetworkSession* session, Report report)
-    : session_(GRef<WebKitNetworkSession>::retain(session)), report_(std::make_shared<Report>(std::move(report))) {
-  g_signal_connect(session, "download-started", G_CALLBACK(+[](WebKitNetworkSession*, WebKitDownload* download,
+Downloads::Downloads(WebKitWebContext* context, Report report) : report_(std::make_shared<Report>(std::move(report))) {
+  connections_.add(context, "download-started", G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* download,
                                                                 Downloads* self) {
                      auto* job = new Job(self->report_, downloadFolder());
                      g_object_set_data_full(G_OBJECT(download), "quorvel-download", job,
@@ -96,7 +95,5 @@ Downloads::Downloads(WebKitNetworkSession* session, Report report)
                    }),
                    this);
 }
-
-Downloads::~Downloads() { g_signal_handlers_disconnect_by_data(session_.get(), this); }
 
 }  // namespace quorvel

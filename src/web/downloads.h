@@ -9,7 +9,7 @@
 
 #include "base/glib_ptr.h"
 
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 namespace quorvel {
 
@@ -24,14 +24,13 @@ struct DownloadReport {
 class Downloads {
  public:
   using Report = std::function<void(const DownloadReport&)>;
-  Downloads(WebKitNetworkSession* session, Report report);
-  ~Downloads();
+  Downloads(WebKitWebContext* context, Report report);
   Downloads(const Downloads&) = delete;
   Downloads& operator=(const Downloads&) = delete;
 
  private:
-  GRef<WebKitNetworkSession> session_;  // held, so the handler can always be taken off
   std::shared_ptr<Report> report_;
+  SignalConnections connections_;
 };
 
 }  // namespace quorvel

@@ -1,6 +1,6 @@
 #include "web/launch_token_load.h"
 
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
 
@@ -28,14 +28,17 @@ void loadWithToken(const LaunchToken& token, const std::string& url, WebKitWebVi
     g_warning("Not loading %s: it has no host for the launch token cookie", url.c_str());
     return;
   }
-  // A session cookie (no expiry) for the host alone, on every path.
+  // A session cookie (no expiry) for the host alone, on every path. Only the
+  // server reads it: no script sees it, and no foreign page's request carries it.
   CPtr<SoupCookie, soup_cookie_free> cookie(
       soup_cookie_new(std::string(LaunchToken::cookieName).c_str(), token.value().c_str(), g_uri_get_host(uri.get()), "/", -1));
+  soup_cookie_set_http_only(cookie.get(), TRUE);
+  soup_cookie_set_same_site_policy(cookie.get(), SOUP_SAME_SITE_POLICY_LAX);
 
   auto* pending = new PendingLoad{GWeak<WebKitWebView>(webView), url};
-  WebKitNetworkSession* session = webkit_web_view_get_network_session(webView);
-  webkit_cookie_manager_add_cookie(webkit_network_session_get_cookie_manager(session), cookie.get(),
-                                   nullptr, cookieStored, pending);
+  WebKitWebsiteDataManager* data = webkit_web_view_get_website_data_manager(webView);
+  webkit_cookie_manager_add_cookie(webkit_website_data_manager_get_cookie_manager(data), cookie.get(), nullptr,
+                                   cookieStored, pending);
 }
 
 }  // namespace quorvel

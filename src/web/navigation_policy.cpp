@@ -1,7 +1,7 @@
 #include "web/navigation_policy.h"
 
 #include <libsoup/soup.h>
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
 #include "web/desktop.h"
@@ -83,18 +83,16 @@ gboolean loadFailed(WebKitWebView* webView, WebKitLoadEvent, const char* failing
 }  // namespace
 
 NavigationPolicy::NavigationPolicy(WebKitWebView* webView, LocalOrigin origin)
-    : webView_(GRef<WebKitWebView>::retain(webView)), origin_(std::move(origin)) {
-  g_signal_connect(webView, "decide-policy", G_CALLBACK(decidePolicy), &origin_);
-  g_signal_connect(webView, "load-failed", G_CALLBACK(loadFailed), &origin_);
+    : origin_(std::move(origin)) {
+  connections_.add(webView, "decide-policy", G_CALLBACK(decidePolicy), &origin_);
+  connections_.add(webView, "load-failed", G_CALLBACK(loadFailed), &origin_);
   // Never a second window: the request is loaded here, handed on, or dropped.
-  g_signal_connect(webView, "create", G_CALLBACK(+[](WebKitWebView* view, WebKitNavigationAction* action,
+  connections_.add(webView, "create", G_CALLBACK(+[](WebKitWebView* view, WebKitNavigationAction* action,
                                                       LocalOrigin* local) -> GtkWidget* {
                      openNewWindow(view, action, *local);
                      return nullptr;
                    }),
                    &origin_);
 }
-
-NavigationPolicy::~NavigationPolicy() { g_signal_handlers_disconnect_by_data(webView_.get(), &origin_); }
 
 }  // namespace quorvel

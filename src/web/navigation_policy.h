@@ -10,20 +10,19 @@
 #include "base/glib_ptr.h"
 #include "web/navigation_rules.h"
 
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 namespace quorvel {
 
 class NavigationPolicy {
  public:
   NavigationPolicy(WebKitWebView* webView, LocalOrigin origin);
-  ~NavigationPolicy();
   NavigationPolicy(const NavigationPolicy&) = delete;
   NavigationPolicy& operator=(const NavigationPolicy&) = delete;
 
  private:
-  GRef<WebKitWebView> webView_;  // held, so the handlers can always be taken off
   LocalOrigin origin_;
+  SignalConnections connections_;
 };
 
 }  // namespace quorvel

@@ -1,6 +1,6 @@
 #include "web/page_dialogs.h"
 
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 #include <memory>
 #include <vector>
@@ -16,11 +16,9 @@ void fileChosen(GtkNativeDialog* native, int response, WebKitFileChooserRequest*
   auto chooser = GRef<GtkNativeDialog>::adopt(native);  // its only reference: it goes with this answer
   std::vector<GCharPtr> paths;
   if (response == GTK_RESPONSE_ACCEPT) {
-    auto files = GRef<GListModel>::adopt(gtk_file_chooser_get_files(GTK_FILE_CHOOSER(native)));
-    for (guint i = 0; i < g_list_model_get_n_items(files.get()); ++i) {
-      auto file = GRef<GFile>::adopt(G_FILE(g_list_model_get_item(files.get(), i)));
-      if (GCharPtr path{g_file_get_path(file.get())}) paths.push_back(std::move(path));
-    }
+    GSList* chosen = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(native));
+    for (GSList* item = chosen; item; item = item->next) paths.emplace_back(static_cast<gchar*>(item->data));
+    g_slist_free(chosen);
   }
   if (paths.empty()) {
     webkit_file_chooser_request_cancel(request);
@@ -34,9 +32,8 @@ void fileChosen(GtkNativeDialog* native, int response, WebKitFileChooserRequest*
 
 }  // namespace
 
-PageDialogs::PageDialogs(WebKitWebView* webView, Present present)
-    : webView_(GRef<WebKitWebView>::retain(webView)), present_(std::move(present)) {
-  g_signal_connect(webView, "script-dialog", G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog,
+PageDialogs::PageDialogs(WebKitWebView* webView, Present present) : present_(std::move(present)) {
+  connections_.add(webView, "script-dialog", G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog,
                                                              PageDialogs* self) -> gboolean {
                      WebKitScriptDialogType type = webkit_script_dialog_get_dialog_type(dialog);
                      if (type != WEBKIT_SCRIPT_DIALOG_ALERT && type != WEBKIT_SCRIPT_DIALOG_CONFIRM) return FALSE;
@@ -50,9 +47,10 @@ PageDialogs::PageDialogs(WebKitWebView* webView, Present present)
                      return TRUE;
                    }),
                    this);
-  g_signal_connect(webView, "run-file-chooser", G_CALLBACK(+[](WebKitWebView* view, WebKitFileChooserRequest* request,
+  connections_.add(webView, "run-file-chooser", G_CALLBACK(+[](WebKitWebView* view, WebKitFileChooserRequest* request,
                                                                 PageDialogs*) -> gboolean {
-                     auto* window = GTK_WINDOW(gtk_widget_get_root(GTK_WIDGET(view)));
+                     GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(view));
+                     auto* window = gtk_widget_is_toplevel(top) ? GTK_WINDOW(top) : nullptr;
                      // No filter by type: the page's accept list is a hint the chooser need not follow.
                      bool several = webkit_file_chooser_request_get_select_multiple(request);
                      GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
@@ -70,7 +68,5 @@ PageDialogs::PageDialogs(WebKitWebView* webView, Present present)
                    }),
                    this);
 }
-
-PageDialogs::~PageDialogs() { g_signal_handlers_disconnect_by_data(webView_.get(), this); }
 
 }  // namespace quorvel

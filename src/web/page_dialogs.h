@@ -8,7 +8,7 @@
 
 #include "base/glib_ptr.h"
 
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 namespace quorvel {
 
@@ -19,13 +19,12 @@ class PageDialogs {
   using Present = std::function<void(const std::string& message, bool confirm, std::function<void(bool)> answer)>;
 
   PageDialogs(WebKitWebView* webView, Present present);
-  ~PageDialogs();
   PageDialogs(const PageDialogs&) = delete;
   PageDialogs& operator=(const PageDialogs&) = delete;
 
  private:
-  GRef<WebKitWebView> webView_;  // held, so the handlers can always be taken off
   Present present_;
+  SignalConnections connections_;
 };
 
 }  // namespace quorvel

@@ -7,7 +7,7 @@
 
 #include "base/glib_ptr.h"
 
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 namespace quorvel {
 
@@ -16,7 +16,6 @@ class PageZoom {
   // Applies the zoom stored at `zoomFile` (before any page loads) and takes over
   // pinch and Ctrl + wheel from WebKit.
   PageZoom(WebKitWebView* webView, std::string zoomFile);
-  ~PageZoom();
   PageZoom(const PageZoom&) = delete;
   PageZoom& operator=(const PageZoom&) = delete;
 
@@ -30,8 +29,8 @@ class PageZoom {
 
   WebKitWebView* webView_;
   const std::string zoomFile_;
-  GRef<GtkEventController> pinch_;  // held, so the handlers can always be taken off
-  GRef<GtkEventController> wheel_;
+  GRef<GtkGesture> pinch_;
+  SignalConnections connections_;
   double lastScale_ = 1.0;  // the pinch's scale at its last change
   double wheelMoved_ = 0.0;  // Ctrl + wheel movement not yet a whole notch
 };

@@ -1,6 +1,6 @@
 #include "web/settings_command.h"
 
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
 
@@ -10,7 +10,8 @@ SettingsCommand::SettingsCommand(WebKitWebView* webView, std::string plainSettin
     : webView_(webView), plainSettingsURL_(std::make_shared<const std::string>(std::move(plainSettingsURL))) {}
 
 void SettingsCommand::openSettings() {
-  if (auto* window = GTK_WINDOW(gtk_widget_get_root(GTK_WIDGET(webView_)))) gtk_window_present(window);
+  GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(webView_));
+  if (gtk_widget_is_toplevel(top)) gtk_window_present(GTK_WINDOW(top));
   gtk_widget_grab_focus(GTK_WIDGET(webView_));
   // The answer holds this command weakly: a command gone meanwhile loads nothing.
   auto* weak = new std::weak_ptr<const std::string>(plainSettingsURL_);

@@ -5,21 +5,18 @@ namespace quorvel {
 SwipeGestures::SwipeGestures(WebKitWebView* webView)
     : webView_(GRef<WebKitWebView>::retain(webView)), seat_(GRef<GdkSeat>::retain(gdk_display_get_default_seat(gdk_display_get_default()))) {
   if (seat_) {
-    g_signal_connect_swapped(seat_.get(), "device-added", G_CALLBACK(+[](SwipeGestures* self) { self->update(); }), this);
-    g_signal_connect_swapped(seat_.get(), "device-removed", G_CALLBACK(+[](SwipeGestures* self) { self->update(); }),
-                             this);
+    for (const char* signal : {"device-added", "device-removed"}) {
+      connections_.add(seat_.get(), signal, G_CALLBACK(+[](SwipeGestures* self) { self->update(); }), this,
+                       G_CONNECT_SWAPPED);
+    }
   }
   update();
-}
-
-SwipeGestures::~SwipeGestures() {
-  if (seat_) g_signal_handlers_disconnect_by_data(seat_.get(), this);
 }
 
 void SwipeGestures::update() {
   bool canSwipe = false;
   if (seat_) {
-    GList* devices = gdk_seat_get_devices(seat_.get(), GDK_SEAT_CAPABILITY_ALL);
+    GList* devices = gdk_seat_get_slaves(seat_.get(), GDK_SEAT_CAPABILITY_ALL);
     for (GList* item = devices; item; item = item->next) {
       GdkInputSource source = gdk_device_get_source(GDK_DEVICE(item->data));
       if (source == GDK_SOURCE_TOUCHPAD || source == GDK_SOURCE_TOUCHSCREEN) canSwipe = true;

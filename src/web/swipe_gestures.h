@@ -6,7 +6,7 @@
 // swipe, and the snapshots are only a cost. A device plugged in later turns it on.
 
 #include <gtk/gtk.h>
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
 
@@ -15,7 +15,6 @@ namespace quorvel {
 class SwipeGestures {
  public:
   explicit SwipeGestures(WebKitWebView* webView);
-  ~SwipeGestures();
   SwipeGestures(const SwipeGestures&) = delete;
   SwipeGestures& operator=(const SwipeGestures&) = delete;
 
@@ -24,6 +23,7 @@ class SwipeGestures {
 
   GRef<WebKitWebView> webView_;
   GRef<GdkSeat> seat_;
+  SignalConnections connections_;
 };
 
 }  // namespace quorvel

@@ -1,6 +1,6 @@
 #include "web/web_process_start.h"
 
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
 #include "base/milestones.h"

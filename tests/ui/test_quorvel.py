@@ -257,10 +257,10 @@ class QuorvelUi(unittest.TestCase):
         self.app.serve("appcast.xml", """<rss xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"><channel>
           <item><enclosure url="https://example.com/Quorvel-2.0.tar.gz" sparkle:version="2.0"/></item>
           <item><enclosure url="https://example.com/Quorvel-1.0.tar.gz" sparkle:version="1.0"/></item></channel></rss>""")
-        # F10 opens the first menu at "About Quorvel"; the next item is "Check for Updates…".
+        # F10 opens the first menu; "About Quorvel" is its first item, "Check for Updates…" the next.
         press(self.running.main_window(), "F10")
         screenshot("menu.png", settle=0.5)
-        xdotool("key", "Down", "Return")
+        xdotool("key", "Down", "Down", "Return")
         dialog = self.running.dialog()
         screenshot("update-available.png")
         press(dialog, "Return")  # Download is the default button

@@ -1,30 +1,83 @@
-// The menu table and the window-state file, without a display.
+// The session's rules, the menu table and the window-state file, without a display.
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <set>
 
+#include "shell/app_delegate.h"
 #include "shell/main_menu.h"
+#include "shell/session.h"
 #include "shell/window_state.h"
 #include "test_support.h"
 
 namespace quorvel {
 namespace {
 
-TEST(MainMenu, EveryActionOnceEveryAcceleratorParsesAndNoneIsTakenTwice) {
+TEST(MainMenu, EveryItemRunsAnActionOnceAndEveryAcceleratorParsesAndIsTakenOnce) {
+  const auto actions = AppDelegate::actionNames();
   std::set<std::pair<guint, GdkModifierType>> seen;
-  std::set<std::string> actions;
+  std::set<std::string> named;
   for (const auto& menu : mainMenu()) {
     for (const auto& e : menu.entries) {
       if (e.kind != MenuEntry::Kind::Item) continue;
-      EXPECT_TRUE(e.action.starts_with("app.") && actions.insert(e.action).second) << e.action;
+      EXPECT_TRUE(e.action.starts_with("app.") && named.insert(e.action).second) << e.action;
+      EXPECT_NE(std::find(actions.begin(), actions.end(), e.action.substr(4)), actions.end())
+          << e.title << " names no action";
       for (const auto& accel : e.accelerators) {
         std::pair<guint, GdkModifierType> keys{};
-        ASSERT_TRUE(gtk_accelerator_parse(accel.c_str(), &keys.first, &keys.second)) << accel;
+        gtk_accelerator_parse(accel.c_str(), &keys.first, &keys.second);
+        EXPECT_NE(keys.first, 0u) << accel;
         EXPECT_TRUE(seen.insert(keys).second) << accel << " is used twice";
       }
     }
+  }
+}
+
+TEST(Session, WhatTheWindowShowsLoadsAndStarts) {
+  // Inputs: L(aunch), S(tart succeeded), F(ailed), E (server ended), u (a page
+  // shown), p (page process ended 1 s later), P (31 s later), R(estart), r(eload),
+  // Q(uit). Each gives: view (s(pinner) p(age) X (server stopped) Y (page
+  // stopped)), the page loaded (/ the entry page, 2 the one shown), + start the
+  // server, ! alert, q quit, e Settings enabled; '.' for nothing.
+  const struct { const char* inputs; const char* steps; } rows[] = {
+      {"LS", "s.+... p/...e"},
+      {"LFRQQ", "s.+... ...!.. ...... ....q. ......"},   // no way back from a failed start
+      {"LSuERS", "s.+... p/...e .....e X..... s.+... p2...e"},
+      {"LSERF", "s.+... p/...e X..... s.+... ...!.."},
+      {"LE", "s.+... ......"},                            // only a server that started can stop
+      {"LSpuPp", "s.+... p/...e ./...e .....e .2...e Y....."},  // 31 s on: a mishap, then again
+      {"LSuppr", "s.+... p/...e .....e .2...e Y..... p2...e"},
+      {"LpSEpR", "s.+... ...... p/...e X..... ...... s.+..."},  // no page to reload yet
+      {"LSuppE", "s.+... p/...e .....e .2...e Y..... X....."},
+      {"LQSE", "s.+... ....q. ...... ......"},            // nothing more once quitting
+      {"LSpQpr", "s.+... p/...e ./...e ....q. ...... ......"}};
+  for (const auto& row : rows) {
+    Session session("http://127.0.0.1:3789/");
+    std::int64_t now = 0;
+    std::string steps;
+    for (const char* input = row.inputs; *input; ++input) {
+      Session::Step step;
+      switch (*input) {
+        case 'L': step = session.launch(); break;
+        case 'S': step = session.startFinished(success()); break;
+        case 'F': step = session.startFinished(AppError("It broke.")); break;
+        case 'E': step = session.serverEnded(); break;
+        case 'u': session.pageChanged(""), session.pageChanged("http://127.0.0.1:3789/2"); break;
+        case 'p': step = session.pageProcessEnded(now += 1'000'000); break;
+        case 'P': step = session.pageProcessEnded(now += 31'000'000); break;
+        case 'R': step = session.restartAsked(); break;
+        case 'r': step = session.reloadAsked(); break;
+        case 'Q': step = session.quitAsked(); break;
+      }
+      if (step.failure) EXPECT_EQ(*step.failure, "It broke.");
+      const char* load = !step.load ? "." : *step.load == "http://127.0.0.1:3789/" ? "/" : "2";
+      steps += std::string(steps.empty() ? "" : " ") + (step.show ? "spXY"[static_cast<int>(*step.show)] : '.') +
+               load + (step.startServer ? '+' : '.') + (step.failure ? '!' : '.') + (step.quit ? 'q' : '.') +
+               (session.settingsEnabled() ? 'e' : '.');
+    }
+    EXPECT_EQ(steps, row.steps) << row.inputs;
   }
 }
 

@@ -1,0 +1,90 @@
+#pragma once
+// The one window: the web view with what attaches to it, and in its place while
+// there is no page to show, the start-up spinner or a recovery view; the menu bar
+// above and the download notice below. It carries out what the session decides
+// and reports what happens to the page; it decides nothing itself.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/glib_ptr.h"
+#include "launch/launch_settings.h"
+#include "server/launch_token.h"
+#include "shell/download_notice.h"
+#include "shell/recovery_view.h"
+#include "web/connection_watcher.h"
+#include "web/cursor_hider.h"
+#include "web/downloads.h"
+#include "web/navigation_policy.h"
+#include "web/page_dialogs.h"
+#include "web/page_zoom.h"
+#include "web/settings_command.h"
+#include "web/swipe_gestures.h"
+
+typedef struct _GdkEventKey GdkEventKey;
+
+namespace quorvel {
+
+class MainWindow {
+ public:
+  struct Events {
+    std::function<void()> pageProcessEnded;                // not when Quorvel ends it
+    std::function<void(const std::string& url)> pageChanged;  // a navigation started
+  };
+
+  // Builds the window hidden, the spinner showing, and starts the page's web process.
+  MainWindow(GtkApplication* app, const LaunchSettings& settings, Events events);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  GtkWindow* window() const { return window_; }
+  WebKitWebView* webView() const { return webView_; }
+  PageZoom& pageZoom() { return *pageZoom_; }
+  SettingsCommand& settingsCommand() { return *settingsCommand_; }
+
+  // Shows the window and gives the page the keyboard when it is there.
+  void present();
+  void showSpinner();
+  void showPage();
+  void showRecovery(const std::string& title, const std::string& detail, const std::string& log,
+                    std::vector<RecoveryView::Choice> choices);
+  // The token's cookie first, then the page.
+  void load(const LaunchToken& token, const std::string& url);
+
+  void toggleFullScreen();
+  void saveState();
+
+ private:
+  void buildWebView();
+  void watchPage();
+  void letThePageHaveItsKeysFirst();
+  static int keyPressed(MainWindow* self, GdkEventKey* event);
+  void elementFullscreenChanged(bool full);
+
+  GtkApplication* app_;
+  const LaunchSettings& settings_;
+  Events events_;
+  GtkWindow* window_ = nullptr;  // owned by GTK's list of toplevels until destroyed here
+  WebKitWebView* webView_ = nullptr;
+  GtkWidget* stack_ = nullptr;
+  GtkWidget* spinner_ = nullptr;
+  std::unique_ptr<RecoveryView> recoveryView_;
+  std::unique_ptr<DownloadNotice> downloadNotice_;
+  std::unique_ptr<PageZoom> pageZoom_;
+  std::unique_ptr<FullscreenCursorHider> cursorHider_;
+  std::unique_ptr<SwipeGestures> swipeGestures_;
+  std::unique_ptr<ConnectionWatcher> connectionWatcher_;
+  std::unique_ptr<SettingsCommand> settingsCommand_;
+  std::unique_ptr<NavigationPolicy> navigationPolicy_;
+  std::unique_ptr<PageDialogs> pageDialogs_;
+  std::unique_ptr<Downloads> downloads_;
+  SignalConnections connections_;
+  int width_ = 0, height_ = 0;  // the last size the user gave it, maximized or not
+  bool noticeWasShown_ = false;  // before an element of the page went full screen
+  bool windowShownLogged_ = false, firstByteLogged_ = false, firstLoadLogged_ = false;
+};
+
+}  // namespace quorvel
