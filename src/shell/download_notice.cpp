@@ -19,7 +19,14 @@ DownloadNotice::DownloadNotice() : bar_(gtk_info_bar_new()), label_(gtk_label_ne
   gtk_container_add(GTK_CONTAINER(gtk_info_bar_get_content_area(GTK_INFO_BAR(bar_))), label_);
   gtk_info_bar_add_button(GTK_INFO_BAR(bar_), "_Open", Open);
   gtk_info_bar_add_button(GTK_INFO_BAR(bar_), "_Show in Folder", ShowInFolder);
-  gtk_info_bar_set_show_close_button(GTK_INFO_BAR(bar_), TRUE);
+  // GTK's own close button has no name a screen reader could read.
+  GtkWidget* close = gtk_button_new_from_icon_name("window-close-symbolic", GTK_ICON_SIZE_BUTTON);
+  gtk_button_set_relief(GTK_BUTTON(close), GTK_RELIEF_NONE);
+  gtk_widget_set_tooltip_text(close, "Close");
+  atk_object_set_name(gtk_widget_get_accessible(close), "Close");
+  gtk_widget_show(close);
+  gtk_info_bar_add_action_widget(GTK_INFO_BAR(bar_), close, GTK_RESPONSE_CLOSE);
+  gtk_button_box_set_child_non_homogeneous(GTK_BUTTON_BOX(gtk_info_bar_get_action_area(GTK_INFO_BAR(bar_))), close, TRUE);
   // Hidden until there is something to say, also when the window shows all it holds.
   gtk_widget_show(label_);
   gtk_widget_set_no_show_all(bar_, TRUE);

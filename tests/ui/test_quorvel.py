@@ -86,6 +86,18 @@ def cursor_blank():
     return blank
 
 
+def accessible(pid, role, name, timeout=10):
+    # What a screen reader finds among a process's windows, the page's content
+    # included: the first object with this role and name, or None.
+    import pyatspi
+
+    def find():
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.get_process_id() == pid:
+                return pyatspi.findDescendant(app, lambda o: o.getRoleName() == role and o.name == name)
+    return eventually(find, timeout)
+
+
 def spread(png, x, y, w, h):
     # The spread of brightness (0..1) over a rectangle of a screenshot: 0 is flat.
     return float(run("convert", png, "-crop", f"{w}x{h}+{x}+{y}", "-colorspace", "Gray", "-format",
@@ -231,6 +243,17 @@ class QuorvelUi(unittest.TestCase):
         self.assertEqual((self.running.wait_exit(), self.app.file("fake_server.signals"), self.app.servers(),
                           "/settings" in self.app.requests()), (0, "INT\n", [], False))
         self.assertEqual(size(self.quorvel(self.app).main_window()), (width - 380, height - 220), "the size comes back")
+
+    def test_a_screen_reader_finds_the_spinner_the_page_and_a_recovery_view_and_presses_their_buttons(self):
+        self.start("ready_after_ms=2000\n", wait=False)
+        pid = self.running.process.pid
+        self.assertTrue(accessible(pid, "animation", "Starting Quorvel\u2026"), "the spinner says what it waits for")
+        self.assertTrue(accessible(pid, "heading", "Keys", 30), "the page's heading")
+        accessible(pid, "push button", "Save draft").queryAction().doAction(0)
+        self.until(lambda: "/log?button=pressed" in self.app.requests())
+        os.kill(self.app.servers()[0], signal.SIGKILL)
+        accessible(pid, "push button", "Restart Server").queryAction().doAction(0)
+        self.until(lambda: self.app.requests().count("GET /|") == 2, "the page again, after a restart")
 
     def test_a_failed_start_shows_one_alert_then_quits(self):
         self.start("exit_status=3\nexit_after_ms=300\nready_after_ms=60000\n", wait=False)
