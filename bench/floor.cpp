@@ -1,9 +1,9 @@
-// The engine's floor for scripts/bench.sh: the least a WebKitGTK program does to
+// The engine's floor for scripts/bench.sh: the least a WebKit2GTK program does to
 // show one page, one GtkApplicationWindow holding one WebKitWebView that loads one
 // URL, nothing else. Same default size as Quorvel's window, so both draw as much.
 
 #include <gtk/gtk.h>
-#include <webkit/webkit.h>
+#include <webkit2/webkit2.h>
 
 #include <cstdio>
 
@@ -18,9 +18,9 @@ int main(int argc, char** argv) {
                      GtkWidget* window = gtk_application_window_new(application);
                      gtk_window_set_default_size(GTK_WINDOW(window), 1280, 860);
                      GtkWidget* view = webkit_web_view_new();
-                     gtk_window_set_child(GTK_WINDOW(window), view);
+                     gtk_container_add(GTK_CONTAINER(window), view);
                      webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), url);
-                     gtk_window_present(GTK_WINDOW(window));
+                     gtk_widget_show_all(window);
                    }),
                    nullptr);
   char* args[] = {argv[0], nullptr};
