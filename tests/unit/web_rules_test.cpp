@@ -20,8 +20,10 @@ TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
   const struct { const char* url; const char* outcome; } rows[] = {
       {"", "LLN"}, {"http://127.0.0.1:3789/", "LLL"}, {"http://127.0.0.1:3789/notes/1?x=1#top", "LLL"},
       {"https://127.0.0.1:3789/", "LLL"},  // the scheme is not compared
+      // As WebKit passes them on: a bare '%', an escape that is not UTF-8.
+      {"http://127.0.0.1:3789/notes?q=50%", "LLL"}, {"http://127.0.0.1:3789/caf%E9", "LLL"},
       {"http://127.0.0.1:3790/", "DLD"}, {"http://127.0.0.1/", "DLD"}, {"http://localhost:3789/", "DLD"},
-      {"https://example.com/", "DLD"}, {"about:blank", "LLL"}, {"data:text/html,hi", "LLL"}, {"not a url", "DDD"},
+      {"https://example.com/50%", "DLD"}, {"about:blank", "LLL"}, {"data:text/html,100%", "LLL"}, {"not a url", "DDD"},
       {"mailto:someone@example.com", "DDD"}, {"file:///etc/hosts", "DLD"}, {"blob:http://127.0.0.1:3789/0b1c", "DLD"}};
   for (const auto& row : rows) {
     OptionalURL url = *row.url ? OptionalURL(row.url) : std::nullopt;
