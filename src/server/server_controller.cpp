@@ -12,6 +12,7 @@
 #include <glib.h>
 
 #include "base/milestones.h"
+#include "base/unique_fd.h"
 #include "server/http_probe.h"
 #include "server/instance_lock.h"
 #include "server/process_config.h"
@@ -52,7 +53,6 @@ std::string ServerController::portTakenMessage(std::int64_t port) {
 
 struct ServerController::Shared : std::enable_shared_from_this<Shared> {
   Shared(const LaunchSettings& s, ServerTimings t) : settings(s), timings(t) {}
-  ~Shared() { close(cancelFd); }
 
   const LaunchSettings settings;
   const ServerTimings timings;
@@ -63,7 +63,7 @@ struct ServerController::Shared : std::enable_shared_from_this<Shared> {
   std::condition_variable wake;
   bool cancelled = false;                  // guarded by mutex
   std::shared_ptr<ChildProcess> process;   // guarded by mutex
-  const int cancelFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // readable once cancelled
+  const UniqueFd cancelFd{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};  // readable once cancelled
 
   // Main thread only.
   std::function<void(const ServerEnd&)> onEnded;
@@ -75,7 +75,7 @@ struct ServerController::Shared : std::enable_shared_from_this<Shared> {
       cancelled = true;
     }
     wake.notify_all();
-    eventfd_write(cancelFd, 1);
+    eventfd_write(cancelFd.get(), 1);
   }
   void watchForTheEnd();
 
@@ -102,10 +102,9 @@ Status ServerController::Shared::run() {
     return folderError(settings.logDir, errno);
   }
   // Each start begins with an empty server log; failure is not worth a report.
-  int log = open(settings.logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (log >= 0) close(log);
+  UniqueFd(open(settings.logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
 
-  killStaleServer(settings.pidFile, timings.staleWait, cancelFd);
+  killStaleServer(settings.pidFile, timings.staleWait, cancelFd.get());
 
   HttpProbe probe;
   HttpRequest readiness = token.request(settings.baseURL + "up");
