@@ -188,6 +188,8 @@ TEST_F(ServerControllerTest, AServerThatEndsAfterStartUpIsReapedAtOnceAndCanBeSt
   configure("exit_status=1\nexit_after_ms=1500\n");
   ASSERT_EQ(startAndWait(controller), "success") << "the same controller starts it again";
   EXPECT_NE(controller.serverPid(), first);
+  // The ended run's output is kept, then a line saying a new run begins.
+  EXPECT_TRUE(has(readFile(settings.logFile), std::to_string(first) + " starting\n--- Quorvel restarted the server at "));
   ASSERT_TRUE(runMainLoopUntil([&] { return ended == "It exited with status 1."; }, 5s));
   controller.stop();
 }
