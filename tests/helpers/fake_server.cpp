@@ -13,10 +13,9 @@
 //                        to fake_worker.pid, ignores SIGINT and ends on SIGTERM, which
 //                        the master sends it when SIGINT ends the master
 //
-// It prints "fake_server PID starting", then "fake_server PID ready" once its
-// signal handlers are in place and it listens (if asked to). Every SIGINT and
-// SIGTERM received is appended to fake_server.signals. It writes
-// its PID to $PIDFILE and appends "METHOD PATH?QUERY|cookie=…|token=…" to
+// It prints "fake_server PID ready" once its signal handlers are in place and it
+// listens (if asked to). Every SIGINT and SIGTERM received is appended to
+// fake_server.signals. It writes its PID to $PIDFILE and appends "METHOD PATH?QUERY|cookie=…|token=…" to
 // fake_requests.log for each request. A file www/PATH in its working directory is
 // served at PATH (www/index.html at /) (as an attachment when the query says "attachment"; .html as a page,
 // anything else as text); every other path gets a small page.
@@ -96,7 +95,6 @@ int main(int argc, char** argv) {
     std::ofstream("fake_worker.pid") << getpid() << "\n";
     for (;;) pause();
   }
-  g_print("fake_server %d starting\n", getpid());
 
   loop = g_main_loop_new(nullptr, FALSE);
   g_unix_signal_add(SIGINT, onSignal, const_cast<char*>("INT"));
