@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (tests/fuzz) with clang in build-fuzz and runs each
-# for SECONDS (default 10) from its seeds. New inputs go to build-fuzz/corpus/, a
-# crash to build-fuzz/crashes/; the first failing target fails the script.
+# Usage: fuzz.sh [SECONDS [NAME]]. Builds the libFuzzer targets (tests/fuzz) with
+# clang in build-fuzz and runs each (or only fuzz_NAME) for SECONDS (default 10)
+# from its seeds. New inputs go to build-fuzz/corpus/, a crash to
+# build-fuzz/crashes/; the first failing target fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-10}
@@ -10,7 +11,7 @@ CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_T
   -DQUORVEL_FUZZ=ON -DQUORVEL_SANITIZE=address,undefined >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target fuzzers
 mkdir -p build-fuzz/crashes
-for seeds in tests/fuzz/corpus/*/; do
+for seeds in tests/fuzz/corpus/${2:-*}/; do
   name=$(basename "$seeds")
   mkdir -p "build-fuzz/corpus/$name"
   echo "fuzz_$name: ${seconds} s"

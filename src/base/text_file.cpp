@@ -12,6 +12,7 @@
 #include <glib.h>
 
 #include "base/glib_ptr.h"
+#include "base/unique_fd.h"
 
 namespace quorvel {
 namespace {
@@ -22,23 +23,11 @@ bool isSpaceOrLineBreak(gunichar c) {
   return g_unichar_isspace(c) || c == 0x0B || c == 0x85;
 }
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { if (fd_ >= 0) close(fd_); }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 }  // namespace
 
 std::optional<std::string> readUtf8File(const std::string& path, std::size_t maxBytes) {
-  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (fd.get() < 0) return std::nullopt;
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd) return std::nullopt;
   struct stat st {};
   if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   if (static_cast<std::size_t>(st.st_size) > maxBytes) return std::nullopt;
@@ -73,9 +62,9 @@ std::optional<std::string> writeFileAtomically(const std::string& path, std::str
 
 std::string lastLines(const std::string& path, std::size_t count) {
   constexpr off_t kTail = 64 * 1024;
-  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   struct stat st {};
-  if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  if (!fd || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
   std::string text(static_cast<std::size_t>(std::min(st.st_size, kTail)), '\0');
   ssize_t n = pread(fd.get(), text.data(), text.size(), st.st_size - static_cast<off_t>(text.size()));
   text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);

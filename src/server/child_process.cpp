@@ -74,11 +74,12 @@ class Spawner {
   }
 
   static void forkAndExec(Job& job) {
-    int report[2];
-    if (pipe2(report, O_CLOEXEC) != 0) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) {
       job.error = errno;
       return;
     }
+    UniqueFd reportIn(ends[0]), reportOut(ends[1]);
     const pid_t parent = getpid();
     pid_t pid = fork();
     if (pid == 0) {
@@ -102,11 +103,11 @@ class Spawner {
       }
       if (*job.directory == '\0' || chdir(job.directory) == 0) execve(job.argv[0], job.argv, job.envp);
       int err = errno;
-      ssize_t ignored = write(report[1], &err, sizeof err);
+      ssize_t ignored = write(reportOut.get(), &err, sizeof err);
       (void)ignored;
       _exit(127);
     }
-    close(report[1]);
+    reportOut.reset();
     if (pid < 0) {
       job.error = errno;
     } else {
@@ -114,7 +115,7 @@ class Spawner {
       int err = 0;
       ssize_t n;
       do {
-        n = read(report[0], &err, sizeof err);
+        n = read(reportIn.get(), &err, sizeof err);
       } while (n < 0 && errno == EINTR);
       if (n == sizeof err) {
         waitpid(pid, nullptr, 0);
@@ -123,7 +124,6 @@ class Spawner {
         job.pid = pid;
       }
     }
-    close(report[0]);
   }
 
   std::mutex mutex_;
@@ -143,7 +143,7 @@ std::vector<char*> cStrings(std::vector<std::string>& strings) {
 
 Result<std::shared_ptr<ChildProcess>> ChildProcess::launch(const ProcessDescription& d) {
   // Output is appended; if the file cannot be opened, the child keeps Quorvel's own.
-  int outputFd = open(d.outputFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  UniqueFd output(open(d.outputFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
   std::vector<std::string> argv{d.executable};
   argv.insert(argv.end(), d.arguments.begin(), d.arguments.end());
   std::vector<std::string> envp;
@@ -151,20 +151,20 @@ Result<std::shared_ptr<ChildProcess>> ChildProcess::launch(const ProcessDescript
   auto argvPointers = cStrings(argv);
   auto envPointers = cStrings(envp);
 
-  Spawner::Job job{argvPointers.data(), envPointers.data(), d.workingDirectory.c_str(), outputFd};
+  Spawner::Job job{argvPointers.data(), envPointers.data(), d.workingDirectory.c_str(), output.get()};
   Spawner::instance().run(job);
-  if (outputFd >= 0) close(outputFd);
+  output.reset();
   if (job.pid < 0) {
     return AppError("Quorvel couldn't start the server program " + d.executable + ": " + std::strerror(job.error) + ".");
   }
-  int pidfd = openPidfd(job.pid);
-  if (pidfd < 0) {
+  UniqueFd pidfd(openPidfd(job.pid));
+  if (!pidfd) {
     int err = errno;
     ::kill(job.pid, SIGKILL);
     waitpid(job.pid, nullptr, 0);
     return AppError(std::string("Quorvel couldn't watch the server process: ") + std::strerror(err) + ".");
   }
-  return std::shared_ptr<ChildProcess>(new ChildProcess(job.pid, pidfd));
+  return std::shared_ptr<ChildProcess>(new ChildProcess(job.pid, std::move(pidfd)));
 }
 
 ChildProcess::~ChildProcess() {
@@ -172,7 +172,6 @@ ChildProcess::~ChildProcess() {
     std::lock_guard lock(mutex_);
     reapIfEnded();
   }
-  close(pidfd_);
 }
 
 bool ChildProcess::reapIfEnded() {
@@ -180,7 +179,7 @@ bool ChildProcess::reapIfEnded() {
   siginfo_t info{};
   int rc;
   do {
-    rc = waitid(static_cast<idtype_t>(P_PIDFD), static_cast<id_t>(pidfd_), &info, WEXITED | WNOHANG);
+    rc = waitid(static_cast<idtype_t>(P_PIDFD), static_cast<id_t>(pidfd_.get()), &info, WEXITED | WNOHANG);
   } while (rc < 0 && errno == EINTR);
   if (rc < 0 || info.si_pid == 0) return false;
   ended_ = true;
@@ -202,7 +201,7 @@ bool ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return false;
     // The pidfd becomes readable when the child ends.
-    pollfd p{pidfd_, POLLIN, 0};
+    pollfd p{pidfd_.get(), POLLIN, 0};
     poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, 60'000)));
   }
 }
@@ -226,7 +225,7 @@ int ChildProcess::terminationStatus() {
 
 void ChildProcess::sendSignal(int signal) {
   // After reaping, the pidfd still names the ended child, never a newcomer.
-  signalPidfd(pidfd_, signal);
+  signalPidfd(pidfd_.get(), signal);
 }
 
 void ChildProcess::kill() {

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "base/app_error.h"
+#include "base/unique_fd.h"
 #include "server/process_config.h"
 
 namespace quorvel {
@@ -39,18 +40,18 @@ class ChildProcess {
   // The exit status, or the number of the signal that ended the child.
   int terminationStatus();
 
-  int pidfd() const { return pidfd_; }  // readable once the child has ended
+  int pidfd() const { return pidfd_.get(); }  // readable once the child has ended
 
   void interrupt() { sendSignal(2); }  // SIGINT, to the child alone
   void kill();                         // SIGKILL, to the child's whole process group
   void sendSignal(int signal);
 
  private:
-  ChildProcess(pid_t pid, int pidfd) : pid_(pid), pidfd_(pidfd) {}
+  ChildProcess(pid_t pid, UniqueFd pidfd) : pid_(pid), pidfd_(std::move(pidfd)) {}
   bool reapIfEnded();  // true once ended; caller holds mutex_
 
   const pid_t pid_;
-  const int pidfd_;
+  const UniqueFd pidfd_;
   std::mutex mutex_;
   bool ended_ = false;
   TerminationReason reason_ = TerminationReason::Exit;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/unique_fd.h"
+
 namespace quorvel {
 
 class InstanceLock {
@@ -13,14 +15,13 @@ class InstanceLock {
   InstanceLock() = default;
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
-  ~InstanceLock();
 
   // Unavailable: the lock file could not be opened (for example a read-only
   // folder), so nothing can be said about other instances.
   Outcome acquire(const std::string& path);
 
  private:
-  int fd_ = -1;
+  UniqueFd fd_;
 };
 
 }  // namespace quorvel

@@ -11,7 +11,9 @@
 
 #include <glib.h>
 
+#include "base/glib_ptr.h"
 #include "base/milestones.h"
+#include "base/unique_fd.h"
 #include "server/http_probe.h"
 #include "server/instance_lock.h"
 #include "server/process_config.h"
@@ -52,18 +54,18 @@ std::string ServerController::portTakenMessage(std::int64_t port) {
 
 struct ServerController::Shared : std::enable_shared_from_this<Shared> {
   Shared(const LaunchSettings& s, ServerTimings t) : settings(s), timings(t) {}
-  ~Shared() { close(cancelFd); }
 
   const LaunchSettings settings;
   const ServerTimings timings;
   const LaunchToken token;
   InstanceLock instanceLock;  // start work only; held until the controller goes
+  bool logBegun = false;      // start work only
 
   std::mutex mutex;
   std::condition_variable wake;
   bool cancelled = false;                  // guarded by mutex
   std::shared_ptr<ChildProcess> process;   // guarded by mutex
-  const int cancelFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // readable once cancelled
+  const UniqueFd cancelFd{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};  // readable once cancelled
 
   // Main thread only.
   std::function<void(const ServerEnd&)> onEnded;
@@ -75,7 +77,7 @@ struct ServerController::Shared : std::enable_shared_from_this<Shared> {
       cancelled = true;
     }
     wake.notify_all();
-    eventfd_write(cancelFd, 1);
+    eventfd_write(cancelFd.get(), 1);
   }
   void watchForTheEnd();
 
@@ -101,11 +103,19 @@ Status ServerController::Shared::run() {
   if (g_mkdir_with_parents(settings.logDir.c_str(), 0755) != 0) {
     return folderError(settings.logDir, errno);
   }
-  // Each start begins with an empty server log; failure is not worth a report.
-  int log = open(settings.logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (log >= 0) close(log);
+  // A launch begins with an empty server log. A restart keeps why the last run
+  // ended, and marks where the new run begins. Failure is not worth a report.
+  const int keep = logBegun ? O_APPEND : O_TRUNC;
+  UniqueFd log(open(settings.logFile.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | keep, 0644));
+  if (log && logBegun) {
+    CPtr<GDateTime, g_date_time_unref> now(g_date_time_new_now_local());
+    const std::string line =
+        "--- Quorvel restarted the server at " + takeString(g_date_time_format(now.get(), "%F %T")) + " ---\n";
+    [[maybe_unused]] ssize_t written = write(log.get(), line.data(), line.size());
+  }
+  logBegun = true;
 
-  killStaleServer(settings.pidFile, timings.staleWait, cancelFd);
+  killStaleServer(settings.pidFile, timings.staleWait, cancelFd.get());
 
   HttpProbe probe;
   HttpRequest readiness = token.request(settings.baseURL + "up");

@@ -62,7 +62,8 @@ class ServerController {
 
   // Runs the start work on a thread of its own; the completion is called exactly
   // once, on the main thread (the default GLib main context). After a server that
-  // started has ended, start() runs the whole start again, with the same token.
+  // started has ended, start() runs the whole start again, with the same token;
+  // the server log is then kept and the new run's output follows a line saying so.
   void start(Completion completion);
 
   // Called on the main thread as soon as a server that started ends (it is reaped

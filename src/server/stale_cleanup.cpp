@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "base/text_file.h"
+#include "base/unique_fd.h"
 #include "server/pidfd.h"
 
 namespace quorvel {
@@ -15,19 +16,6 @@ namespace {
 
 // Generous for a number with white space around it; anything bigger is not a PID file.
 constexpr std::size_t kMaxPidFileBytes = 4096;
-
-class PidFd {
- public:
-  explicit PidFd(pid_t pid) : fd_(pid > 0 ? openPidfd(pid) : -1) {}
-  PidFd(const PidFd&) = delete;
-  PidFd& operator=(const PidFd&) = delete;
-  ~PidFd() { if (fd_ >= 0) close(fd_); }
-  bool valid() const { return fd_ >= 0; }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 std::string executableOf(pid_t pid) {
   char buffer[4096] = {};
@@ -37,12 +25,12 @@ std::string executableOf(pid_t pid) {
   return std::string(buffer, static_cast<std::size_t>(n));
 }
 
-bool ended(const PidFd& process) {
+bool ended(const UniqueFd& process) {
   pollfd p{process.get(), POLLIN, 0};
   return poll(&p, 1, 0) > 0;
 }
 
-void waitForEnd(const PidFd& process, std::chrono::milliseconds wait, int cancelFd) {
+void waitForEnd(const UniqueFd& process, std::chrono::milliseconds wait, int cancelFd) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + wait;
   for (;;) {
@@ -70,8 +58,8 @@ void killStaleServer(const std::string& pidFile, std::chrono::milliseconds wait,
 
   // Opened before the path is checked: if the PID is reused meanwhile, signals
   // through this handle reach nobody rather than the newcomer.
-  PidFd process(*pid);
-  if (process.valid()) {
+  UniqueFd process(*pid > 0 ? openPidfd(*pid) : -1);
+  if (process) {
     std::string exe = executableOf(*pid);
     // Replaced or reinstalled since it started: still a bundle's interpreter.
     if (exe.ends_with(" (deleted)")) exe.resize(exe.size() - std::string_view(" (deleted)").size());

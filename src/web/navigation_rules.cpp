@@ -1,9 +1,5 @@
 #include "web/navigation_rules.h"
 
-#include <glib.h>
-
-#include "base/glib_ptr.h"
-
 namespace quorvel {
 namespace {
 
@@ -19,6 +15,11 @@ bool webKitLoads(const char* scheme) {
 
 }  // namespace
 
+UriPtr parsePageURL(const std::string& url) {
+  const auto lenient = static_cast<GUriFlags>(G_URI_FLAGS_PARSE_RELAXED | G_URI_FLAGS_ENCODED);
+  return UriPtr(g_uri_parse(url.c_str(), lenient, nullptr));
+}
+
 LocalOrigin originOf(const std::string& baseURL, std::int64_t port) {
   UriPtr uri(g_uri_parse(baseURL.c_str(), G_URI_FLAGS_NONE, nullptr));
   const char* host = uri ? g_uri_get_host(uri.get()) : nullptr;
@@ -27,7 +28,7 @@ LocalOrigin originOf(const std::string& baseURL, std::int64_t port) {
 
 bool isLocal(const OptionalURL& url, const LocalOrigin& origin) {
   if (!url) return true;
-  UriPtr uri(g_uri_parse(url->c_str(), G_URI_FLAGS_NONE, nullptr));
+  UriPtr uri = parsePageURL(*url);
   if (!uri) return false;
   // The scheme is not compared: only the host, exactly, and an explicit port.
   const char* host = g_uri_get_host(uri.get());
@@ -38,7 +39,7 @@ bool isLocal(const OptionalURL& url, const LocalOrigin& origin) {
 
 Navigation decideNavigationAction(const OptionalURL& url, const LocalOrigin& origin) {
   if (isLocal(url, origin)) return Navigation::Allow;
-  UriPtr uri(g_uri_parse(url->c_str(), G_URI_FLAGS_NONE, nullptr));
+  UriPtr uri = parsePageURL(*url);
   return uri && webKitLoads(g_uri_get_scheme(uri.get())) ? Navigation::Allow : Navigation::HandToDesktop;
 }
 

@@ -13,6 +13,7 @@
 #include "server/stale_cleanup.h"
 #include "shell/window_state.h"
 #include "update/update_feed.h"
+#include "web/navigation_rules.h"
 #include "web/zoom_levels.h"
 
 using namespace quorvel;
@@ -56,6 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto applied = clampZoom(*zoom);
     if (!applied || parseZoomText(formatZoom(*applied)) != applied) __builtin_trap();
   }
+#elif defined(FUZZ_navigation)
+  // Any URL a page names gets a decision; any path on the server's own origin stays.
+  decideNavigationAction(std::string(input), {"127.0.0.1", 3789});
+  if (!isLocal("http://127.0.0.1:3789/" + std::string(input), {"127.0.0.1", 3789})) __builtin_trap();
 #else
 #error "Name the target: -DFUZZ_<name>"
 #endif

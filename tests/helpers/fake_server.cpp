@@ -13,8 +13,9 @@
 //                        to fake_worker.pid, ignores SIGINT and ends on SIGTERM, which
 //                        the master sends it when SIGINT ends the master
 //
-// Every SIGINT and SIGTERM received is appended to fake_server.signals. It writes
-// its PID to $PIDFILE and appends "METHOD PATH?QUERY|cookie=…|token=…" to
+// It prints "fake_server PID ready" once its signal handlers are in place and it
+// listens (if asked to). Every SIGINT and SIGTERM received is appended to
+// fake_server.signals. It writes its PID to $PIDFILE and appends "METHOD PATH?QUERY|cookie=…|token=…" to
 // fake_requests.log for each request. A file www/PATH in its working directory is
 // served at PATH (www/index.html at /) (as an attachment when the query says "attachment"; .html as a page,
 // anything else as text); every other path gets a small page.
@@ -94,7 +95,6 @@ int main(int argc, char** argv) {
     std::ofstream("fake_worker.pid") << getpid() << "\n";
     for (;;) pause();
   }
-  g_print("fake_server %d starting\n", getpid());
 
   loop = g_main_loop_new(nullptr, FALSE);
   g_unix_signal_add(SIGINT, onSignal, const_cast<char*>("INT"));
@@ -114,6 +114,7 @@ int main(int argc, char** argv) {
       g_printerr("fake_server: cannot listen on %d: %s\n", port, error->message);
       std::exit(70);
     }
+    g_print("fake_server %d ready\n", getpid());
     return G_SOURCE_REMOVE;
   }, server);
   g_main_loop_run(loop);

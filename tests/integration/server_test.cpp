@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "server/http_probe.h"
 #include "server/server_controller.h"
 #include "server/stale_cleanup.h"
 #include "test_support.h"
@@ -97,7 +98,8 @@ class ServerControllerTest : public ::testing::Test {
   auto runByHand(const std::string& program, const std::string& conf, std::vector<std::string> args = {}) {
     writeFile(dir.path() + "/work/fake_server.conf", conf);
     auto child = ChildProcess::launch({program, std::move(args), dir.path() + "/work", {}, dir.path() + "/out.log"});
-    std::this_thread::sleep_for(300ms);  // let it install its signal handlers and listen
+    const std::string ready = "fake_server " + std::to_string(child.value()->processIdentifier()) + " ready\n";
+    EXPECT_TRUE(runMainLoopUntil([&] { return has(readFile(dir.path() + "/out.log"), ready); }, 5s));
     return child.value();
   }
   // Runs the stale cleanup on a PID file naming `pid`; how long it took.
@@ -182,12 +184,14 @@ TEST_F(ServerControllerTest, AServerThatEndsAfterStartUpIsReapedAtOnceAndCanBeSt
   ASSERT_EQ(startAndWait(controller), "success");
   pid_t first = controller.serverPid();
   ::kill(first, SIGKILL);
-  ASSERT_TRUE(runMainLoopUntil([&] { return ended == "It was stopped by signal SIGKILL."; }, 5s)) << *ended;
+  ASSERT_TRUE(runMainLoopUntil([&] { return ended == "It was stopped by signal SIGKILL."; }, 5s)) << ended.value_or("");
   EXPECT_TRUE(readFile("/proc/" + std::to_string(first) + "/stat").empty()) << "reaped, no zombie";
 
   configure("exit_status=1\nexit_after_ms=1500\n");
   ASSERT_EQ(startAndWait(controller), "success") << "the same controller starts it again";
   EXPECT_NE(controller.serverPid(), first);
+  // The ended run's output is kept, then a line saying a new run begins.
+  EXPECT_TRUE(has(readFile(settings.logFile), std::to_string(first) + " ready\n--- Quorvel restarted the server at "));
   ASSERT_TRUE(runMainLoopUntil([&] { return ended == "It exited with status 1."; }, 5s));
   controller.stop();
 }
@@ -216,7 +220,8 @@ TEST_F(ServerControllerTest, ASecondControllerTouchesNothingAndADestroyedOneLeav
   EXPECT_EQ(start(), ServerController::alreadyRunningMessage);
   EXPECT_EQ(readFile(settings.pidFile) + readFile(settings.logFile), std::to_string(pid) + "\nfirst run's log\n");
   first.reset();  // as after a crash
-  std::this_thread::sleep_for(300ms);  // a signal, had one been sent, would have arrived
+  // Answering a request after the signals it would have got, it has handled them.
+  EXPECT_EQ(HttpProbe().status({settings.baseURL + "up"}), 200);
   EXPECT_TRUE(processAlive(pid) && appFile("fake_server.signals").empty()) << "nothing signalled";
   ::kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
@@ -234,7 +239,7 @@ TEST_F(ServerControllerTest, QuitDuringStartUpLeavesNoServerAndDropsTheCompletio
   EXPECT_TRUE(!processAlive(pid) && runMainLoopUntil([&] { return called; }, 5s));
   called = false;
   ServerController(settings, quick).start([&](const Status&) { called = true; });  // and at once destroyed
-  runMainLoopUntil([] { return false; }, 300ms);
+  while (g_main_context_iteration(nullptr, FALSE)) {}  // its work was joined: a completion is queued by now
   EXPECT_FALSE(called) << "a controller gone takes its completion with it";
 }
 
@@ -251,8 +256,9 @@ TEST_F(ServerControllerTest, AStaleServerIsTerminatedAndWaitedForUpToTheLimitOrA
   writeFile(settings.pidFile, std::to_string(stubborn->processIdentifier()));
   ServerController quitting(settings, {3s, 250ms, 1s, 1s, 5s});
   bool delivered = false;
+  const std::string signals = dir.path() + "/work/fake_server.signals", before = readFile(signals);
   quitting.start([&](const Status&) { delivered = true; });
-  std::this_thread::sleep_for(300ms);
+  EXPECT_TRUE(runMainLoopUntil([&] { return readFile(signals) != before; }, 5s)) << "the start work waits for it";
   EXPECT_LT(secondsFor([&] { quitting.stop(), runMainLoopUntil([&] { return delivered; }, 5s); }), 1)
       << "a quit during the wait ends it at once";
   stubborn->kill();

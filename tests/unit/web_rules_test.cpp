@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
+#include <tuple>
 
 #include "test_support.h"
 #include "web/cursor_idle.h"
+#include "web/download_file.h"
 #include "web/download_name.h"
 #include "web/navigation_rules.h"
 #include "web/zoom_levels.h"
@@ -13,15 +16,18 @@
 namespace quorvel {
 namespace {
 
+namespace fs = std::filesystem;
+
 TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
   const LocalOrigin origin = originOf("http://127.0.0.1:3789/", 3789);
   // Each row: the URL (empty for none), then what the main frame, a sub-frame's
   // response and a new-window request do with it: L(oad), D(esktop), N(othing).
+  // A bare '%' and an escape that is not UTF-8 are as WebKit passes them on.
   const struct { const char* url; const char* outcome; } rows[] = {
-      {"", "LLN"}, {"http://127.0.0.1:3789/", "LLL"}, {"http://127.0.0.1:3789/notes/1?x=1#top", "LLL"},
-      {"https://127.0.0.1:3789/", "LLL"},  // the scheme is not compared
+      {"", "LLN"}, {"http://127.0.0.1:3789/", "LLL"}, {"http://127.0.0.1:3789/notes?q=50%", "LLL"},
+      {"https://127.0.0.1:3789/", "LLL"}, {"http://127.0.0.1:3789/caf%E9#top", "LLL"},  // the scheme is not compared
       {"http://127.0.0.1:3790/", "DLD"}, {"http://127.0.0.1/", "DLD"}, {"http://localhost:3789/", "DLD"},
-      {"https://example.com/", "DLD"}, {"about:blank", "LLL"}, {"data:text/html,hi", "LLL"}, {"not a url", "DDD"},
+      {"https://example.com/50%", "DLD"}, {"about:blank", "LLL"}, {"data:text/html,100%", "LLL"}, {"not a url", "DDD"},
       {"mailto:someone@example.com", "DDD"}, {"file:///etc/hosts", "DLD"}, {"blob:http://127.0.0.1:3789/0b1c", "DLD"}};
   for (const auto& row : rows) {
     OptionalURL url = *row.url ? OptionalURL(row.url) : std::nullopt;
@@ -36,15 +42,49 @@ TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
   EXPECT_FALSE(isLocal("http://127.0.0.1:3789/", originOf("http://127.0.0.1:3789/", 4000))) << "the given port counts";
 }
 
-TEST(DownloadName, SafeAndNumberedNames) {
-  const struct { const char* suggested; const char* first; const char* third; } rows[] = {
+// Saves a download of `name` in `folder`, moved by `rename`: the name it got, or why not.
+std::string save(const std::string& folder, const std::string& name, Renamer rename) {
+  auto temporary = makeDownloadTemporary(folder, name);
+  auto placed = temporary ? moveDownloadIntoPlace(temporary.value(), folder, name, rename) : temporary.error();
+  return placed ? placed.value().name : placed.error().message();
+}
+
+TEST(DownloadName, SafeNumberedNamesThatFitAndNeverReplaceAFile) {
+  auto times = [](int n, std::string_view text) { std::string all; while (n--) all += text; return all; };
+  const std::string a238(238, 'a'), a181(181, 'a'), e60(60, 'e'), cjk80 = times(80, "漢"), e119 = times(119, "é");
+  // Each row: a suggested name, and the names of the first and the third download
+  // saved under it. Long names are cut to 242 bytes (NAME_MAX less what the
+  // temporary's name adds) on a character boundary, keeping the extension.
+  const struct { std::string suggested, first, third; } rows[] = {
       {"report.csv", "report.csv", "report (2).csv"}, {"archive.tar.gz", "archive.tar.gz", "archive.tar (2).gz"},
-      {"README", "README", "README (2)"}, {"../../.bashrc", "bashrc", "bashrc (2)"},
-      {"a/b\x01.txt", "b.txt", "b (2).txt"}, {"", "download", "download (2)"}, {"...", "download", "download (2)"}};
+      {"../../.bashrc", "bashrc", "bashrc (2)"}, {"", "download", "download (2)"}, {"...", "download", "download (2)"},
+      {"a/b\x01.txt", "b.txt", "b (2).txt"}, {a238 + "aaaa", a238 + "aaaa", a238 + "aaaa (2)"},
+      {cjk80 + "漢", cjk80, cjk80 + " (2)"}, {a238 + "aaaaaaaa.txt", a238 + ".txt", a238 + " (2).txt"},
+      {a238 + "." + e60, a181 + "." + e60, a181 + " (2)." + e60}, {"漢." + e119 + "éé", "漢." + e119, "漢 (2)." + e119}};
+  // By renameat2; as where it cannot promise not to replace (NFS: EINVAL); again; refused.
+  const Renamer moves[] = {renameWithoutReplacing, [](auto...) { return errno = EINVAL, -1; }, renameWithoutReplacing,
+                           [](auto...) { return errno = EACCES, -1; }};
   for (const auto& row : rows) {
-    EXPECT_EQ(numberedName(safeDownloadName(row.suggested), 0), row.first) << row.suggested;
-    EXPECT_EQ(numberedName(safeDownloadName(row.suggested), 2), row.third) << row.suggested;
+    test::TempDir dir;
+    std::string saved;  // then how many files the folder holds: none replaced, no temporary left
+    for (Renamer rename : moves) saved += save(dir.path(), safeDownloadName(row.suggested), rename) + "|";
+    EXPECT_EQ(saved + std::to_string(std::distance(fs::directory_iterator(dir.path()), {})),
+              row.first + "|" + numberedName(row.first, 1) + "|" + row.third + "|Permission denied|3");
   }
+}
+
+TEST(DownloadName, OnlyTheTemporariesOfDownloadsCutShortAreRemoved) {
+  test::TempDir dir;
+  // Real temporaries go (one not UTF-8); near misses stay, and so does a link named
+  // like one (to a near miss; written through below, it stays a link).
+  std::set<std::string> stays = {"r.csv.a1B2c3.part", ".r.a1B2c.part", ".r.a1B2c3d.part", ".r.a1B2c_.part", ".r.a1B2c3.PART",
+                                 ".r.a1B2c3.part\n", ".r.a1B2c3.part.txt", "..a1B2c3.part", ".l.a1B2c3.part"};
+  fs::create_symlink("r.csv.a1B2c3.part", dir.path() + "/.l.a1B2c3.part");
+  for (const std::string& name : stays) test::writeFile(dir.path() + "/" + name, "");
+  for (const char* name : {"report.csv", "漢\xff"}) ASSERT_TRUE(makeDownloadTemporary(dir.path(), name));
+  removeLeftoverDownloads(dir.path());
+  for (const auto& entry : fs::directory_iterator(dir.path())) EXPECT_EQ(stays.erase(entry.path().filename()), 1u);
+  EXPECT_TRUE(stays.empty());
 }
 
 TEST(ZoomLevels, SteppingClampingAndPinching) {
@@ -52,11 +92,9 @@ TEST(ZoomLevels, SteppingClampingAndPinching) {
   const struct { double current, in, out, clamped; } rows[] = {
       {1.0, 1.1, 0.9, 1.0}, {1.0000004, 1.1, 0.9, 1.0000004}, {0.9999995, 1.1, 0.9, 0.9999995},
       {1.03, 1.1, 1.0, 1.03}, {3.0, 3.0, 2.5, 3.0}, {0.5, 0.67, 0.5, 0.5}, {3.5, 3.0, 3.0, 3.0}, {0.1, 0.5, 0.5, 0.5}};
-  for (const auto& row : rows) {
-    EXPECT_EQ(zoomInFrom(row.current), row.in) << row.current;
-    EXPECT_EQ(zoomOutFrom(row.current), row.out) << row.current;
-    EXPECT_EQ(clampZoom(row.current), row.clamped) << row.current;
-  }
+  for (const auto& row : rows)
+    EXPECT_EQ(std::tuple(zoomInFrom(row.current), zoomOutFrom(row.current), clampZoom(row.current)),
+              std::tuple(row.in, row.out, std::optional(row.clamped))) << row.current;
   std::vector<double> visited{0.5};
   for (int i = 0; i < 12; ++i) visited.push_back(zoomInFrom(visited.back()));
   EXPECT_EQ(visited, (std::vector<double>{0.5, 0.67, 0.8, 0.9, 1.0, 1.1, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0, 3.0}));
