@@ -1,16 +1,13 @@
 #include "web/downloads.h"
 
-#include <fcntl.h>
-#include <stdio.h>
 #include <unistd.h>
 
 #include <webkit2/webkit2.h>
 
-#include <cerrno>
-#include <cstring>
 #include <memory>
 
 #include "base/glib_ptr.h"
+#include "web/download_file.h"
 #include "web/download_name.h"
 
 namespace quorvel {
@@ -37,18 +34,15 @@ std::string downloadFolder() {
 
 gboolean decideDestination(WebKitDownload* download, const char* suggested, Job* job) {
   job->name = safeDownloadName(suggested ? suggested : "");
-  g_mkdir_with_parents(job->folder.c_str(), 0755);
-  // Reserved now, overwritten by WebKit, renamed at the end.
-  std::string pattern = job->folder + "/." + job->name + ".XXXXXX.part";
-  int fd = g_mkstemp_full(pattern.data(), O_RDWR | O_CLOEXEC, 0644);
-  if (fd < 0) {
+  // Reserved now, overwritten by WebKit, moved into place at the end.
+  auto temporary = makeDownloadTemporary(job->folder, job->name);
+  if (!temporary) {
     job->failed = true;
-    tell(*job, {false, job->name, {}, {}, g_strerror(errno)});
+    tell(*job, {false, job->name, {}, {}, temporary.error().message()});
     webkit_download_cancel(download);
     return TRUE;
   }
-  close(fd);
-  job->temporary = pattern;
+  job->temporary = temporary.value();
   webkit_download_set_allow_overwrite(download, TRUE);
   webkit_download_set_destination(download, job->temporary.c_str());
   return TRUE;
@@ -66,24 +60,24 @@ void failed(WebKitDownload*, GError* error, Job* job) {
 void finished(WebKitDownload*, Job* job) {
   if (job->failed) return;
   const GCharPtr shown(g_filename_display_basename(job->folder.c_str()));
-  // RENAME_NOREPLACE: a file that appeared meanwhile is never replaced either.
-  for (int n = 0; n < 10000; ++n) {
-    std::string path = job->folder + "/" + numberedName(job->name, n);
-    if (renameat2(AT_FDCWD, job->temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
-      g_debug("Saved a download as %s", path.c_str());
-      tell(*job, {true, numberedName(job->name, n), path, shown.get(), {}});
-      return;
-    }
-    if (errno != EEXIST) break;
+  auto placed = moveDownloadIntoPlace(job->temporary, job->folder, job->name);
+  if (!placed) {
+    tell(*job, {false, job->name, {}, shown.get(), placed.error().message()});
+    return;
   }
-  std::string reason = g_strerror(errno);
-  unlink(job->temporary.c_str());
-  tell(*job, {false, job->name, {}, shown.get(), reason});
+  g_debug("Saved a download as %s", placed.value().path.c_str());
+  tell(*job, {true, placed.value().name, placed.value().path, shown.get(), {}});
 }
 
 }  // namespace
 
 Downloads::Downloads(WebKitWebContext* context, Report report) : report_(std::make_shared<Report>(std::move(report))) {
+  // What a quit or a crash cut short is of no use to anyone; cleared once
+  // start-up has nothing else to do.
+  g_idle_add_full(G_PRIORITY_LOW, [](gpointer) -> gboolean {
+    removeLeftoverDownloads(downloadFolder());
+    return G_SOURCE_REMOVE;
+  }, nullptr, nullptr);
   connections_.add(context, "download-started", G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* download,
                                                                 Downloads* self) {
                      auto* job = new Job(self->report_, downloadFolder());

@@ -3,6 +3,7 @@
 #include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
+#include "web/navigation_rules.h"
 
 namespace quorvel {
 namespace {
@@ -22,8 +23,7 @@ void cookieStored(GObject* manager, GAsyncResult* result, gpointer data) {
 }  // namespace
 
 void loadWithToken(const LaunchToken& token, const std::string& url, WebKitWebView* webView) {
-  GUri* parsed = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
-  CPtr<GUri, g_uri_unref> uri(parsed);
+  auto uri = parsePageURL(url);
   if (!uri || !g_uri_get_host(uri.get())) {
     g_warning("Not loading %s: it has no host for the launch token cookie", url.c_str());
     return;

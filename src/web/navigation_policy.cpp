@@ -41,13 +41,17 @@ gboolean decidePolicy(WebKitWebView* webView, WebKitPolicyDecision* decision, We
     return TRUE;
   }
   if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
-    OptionalURL url = urlOf(webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision)));
-    if (decideNavigationAction(url, *origin) == Navigation::Allow) {
-      webkit_policy_decision_use(decision);
-    } else {
-      openWithDesktop(*url, GTK_WIDGET(webView));
-      webkit_policy_decision_ignore(decision);
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    OptionalURL url = urlOf(action);
+    bool userStarted = webkit_navigation_action_is_user_gesture(action) ||
+                       webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
+    switch (decideNavigationAction(url, *origin, userStarted)) {
+      case Navigation::Allow: webkit_policy_decision_use(decision); return TRUE;
+      case Navigation::HandToDesktop: openWithDesktop(*url, GTK_WIDGET(webView)); break;
+      case Navigation::Drop: g_debug("Not opening %s: no user asked for it", url->c_str()); break;
     }
+    webkit_policy_decision_ignore(decision);
     return TRUE;
   }
   auto* responseDecision = WEBKIT_RESPONSE_POLICY_DECISION(decision);

@@ -37,10 +37,11 @@ bool isLocal(const OptionalURL& url, const LocalOrigin& origin) {
   return g_strcmp0(scheme, "about") == 0 || g_strcmp0(scheme, "data") == 0;
 }
 
-Navigation decideNavigationAction(const OptionalURL& url, const LocalOrigin& origin) {
+Navigation decideNavigationAction(const OptionalURL& url, const LocalOrigin& origin, bool userStarted) {
   if (isLocal(url, origin)) return Navigation::Allow;
   UriPtr uri = parsePageURL(*url);
-  return uri && webKitLoads(g_uri_get_scheme(uri.get())) ? Navigation::Allow : Navigation::HandToDesktop;
+  if (uri && webKitLoads(g_uri_get_scheme(uri.get()))) return Navigation::Allow;
+  return userStarted ? Navigation::HandToDesktop : Navigation::Drop;
 }
 
 Navigation decideResponse(const std::string& url, bool mainFrameMainResource, const LocalOrigin& origin) {

@@ -3,6 +3,7 @@
 #include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
+#include "web/navigation_rules.h"
 
 namespace quorvel {
 
@@ -25,7 +26,7 @@ void SettingsCommand::openSettings() {
         std::string url = *fallback;
         if (value && jsc_value_is_string(value.get())) {
           GCharPtr href(jsc_value_to_string(value.get()));
-          if (g_uri_is_valid(href.get(), G_URI_FLAGS_NONE, nullptr)) url = href.get();
+          if (parsePageURL(href.get())) url = href.get();
         }
         webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), url.c_str());
       },

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 #elif defined(FUZZ_navigation)
   // Any URL a page names gets a decision; any path on the server's own origin stays.
-  decideNavigationAction(std::string(input), {"127.0.0.1", 3789});
+  decideNavigationAction(std::string(input), {"127.0.0.1", 3789}, false);
   if (!isLocal("http://127.0.0.1:3789/" + std::string(input), {"127.0.0.1", 3789})) __builtin_trap();
 #else
 #error "Name the target: -DFUZZ_<name>"

@@ -21,22 +21,25 @@ namespace fs = std::filesystem;
 TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
   const LocalOrigin origin = originOf("http://127.0.0.1:3789/", 3789);
   // Each row: the URL (empty for none), then what the main frame, a sub-frame's
-  // response and a new-window request do with it: L(oad), D(esktop), N(othing).
+  // response and a new-window request do with it: L(oad), D(esktop), N(othing);
+  // last, the action when no user started it: L, D, or X (dropped).
   // A bare '%' and an escape that is not UTF-8 are as WebKit passes them on.
   const struct { const char* url; const char* outcome; } rows[] = {
-      {"", "LLN"}, {"http://127.0.0.1:3789/", "LLL"}, {"http://127.0.0.1:3789/notes?q=50%", "LLL"},
-      {"https://127.0.0.1:3789/", "LLL"}, {"http://127.0.0.1:3789/caf%E9#top", "LLL"},  // the scheme is not compared
-      {"http://127.0.0.1:3790/", "DLD"}, {"http://127.0.0.1/", "DLD"}, {"http://localhost:3789/", "DLD"},
-      {"https://example.com/50%", "DLD"}, {"about:blank", "LLL"}, {"data:text/html,100%", "LLL"}, {"not a url", "DDD"},
-      {"mailto:someone@example.com", "DDD"}, {"file:///etc/hosts", "DLD"}, {"blob:http://127.0.0.1:3789/0b1c", "DLD"}};
+      {"", "LLNL"}, {"http://127.0.0.1:3789/", "LLLL"}, {"http://127.0.0.1:3789/notes?q=50%", "LLLL"},
+      {"https://127.0.0.1:3789/", "LLLL"}, {"http://127.0.0.1:3789/caf%E9#top", "LLLL"},  // the scheme is not compared
+      {"http://127.0.0.1:3790/", "DLDL"}, {"http://127.0.0.1/", "DLDL"}, {"http://localhost:3789/", "DLDL"},
+      {"https://example.com/50%", "DLDL"}, {"about:blank", "LLLL"}, {"data:text/html,100%", "LLLL"},
+      {"not a url", "DDDX"}, {"mailto:someone@example.com", "DDDX"}, {"magnet:?xt=urn:btih:0", "DDDX"},
+      {"file:///etc/hosts", "DLDL"}, {"blob:http://127.0.0.1:3789/0b1c", "DLDL"}};
   for (const auto& row : rows) {
     OptionalURL url = *row.url ? OptionalURL(row.url) : std::nullopt;
     // The action, then (for what WebKit loads itself) the response.
     auto loads = [&](bool mainFrame) {
-      return decideNavigationAction(url, origin) == Navigation::Allow &&
+      return decideNavigationAction(url, origin, true) == Navigation::Allow &&
              (!url || decideResponse(*url, mainFrame, origin) == Navigation::Allow);
     };
-    std::string outcome{"DL"[loads(true)], "DL"[loads(false)], "NLD"[static_cast<int>(decideNewWindow(url, origin))]};
+    std::string outcome{"DL"[loads(true)], "DL"[loads(false)], "NLD"[static_cast<int>(decideNewWindow(url, origin))],
+                        "LDX"[static_cast<int>(decideNavigationAction(url, origin, false))]};
     EXPECT_EQ(outcome, row.outcome) << row.url;
   }
   EXPECT_FALSE(isLocal("http://127.0.0.1:3789/", originOf("http://127.0.0.1:3789/", 4000))) << "the given port counts";
