@@ -326,6 +326,7 @@ class QuorvelUi(unittest.TestCase):
             self.key(key)
         self.until(lambda: "GET /frame-image.txt" in read(f"{self.dir}/foreign/fake_requests.log"),
                    "the iframe shows its foreign page")
+        self.assertNotIn("script-sees-token=true", self.app.requests(), "the token is the server's, not the page's")
         self.until(lambda: read(self.opened).split() == [f"http://127.0.0.1:{self.site}/foreign.html",
                                                          "mailto:someone@example.com",
                                                          f"http://127.0.0.1:{self.site}/new-window.html"])
