@@ -273,17 +273,6 @@ class QuorvelUi(unittest.TestCase):
                           "/settings" in self.app.requests()), (0, "INT\n", [], False))
         self.assertEqual(size(self.quorvel(self.app).main_window()), (width - 380, height - 220), "the size comes back")
 
-    def test_a_screen_reader_finds_the_spinner_the_page_and_a_recovery_view_and_presses_their_buttons(self):
-        self.start("ready_after_ms=2000\n", wait=False)
-        pid = self.running.process.pid
-        self.assertTrue(accessible(pid, "animation", "Starting Quorvel\u2026"), "the spinner says what it waits for")
-        self.assertTrue(accessible(pid, "heading", "Keys", 30), "the page's heading")
-        accessible(pid, "push button", "Save draft").queryAction().doAction(0)
-        self.until(lambda: "/log?button=pressed" in self.app.requests())
-        os.kill(self.app.servers()[0], signal.SIGKILL)
-        accessible(pid, "push button", "Restart Server").queryAction().doAction(0)
-        self.until(lambda: self.app.requests().count("GET /|") == 2, "the page again, after a restart")
-
     def test_a_failed_start_shows_one_alert_then_quits(self):
         self.start("exit_status=3\nexit_after_ms=300\nready_after_ms=60000\n", wait=False)
         self.until(lambda: "Quorvel couldn't start: This database was last opened by a newer Quorvel." in self.running.log())
@@ -444,8 +433,13 @@ class QuorvelUi(unittest.TestCase):
         # Told as at a quit; the kernel repeats it for each of Quorvel's ending threads the server is handed to.
         self.assertRegex(self.app.file("fake_server.signals"), r"\A(INT\n)+\Z")
 
-    def test_a_server_that_stops_can_be_restarted_and_a_page_that_stops_twice_reloaded(self):
-        self.start()
+    def test_a_server_that_stops_can_be_restarted_and_a_page_that_stops_twice_reloaded_also_by_a_screen_reader(self):
+        self.start("statuses=" + ",".join(["503"] * 12) + "\n", wait=False)  # not ready for 3 s
+        pid = self.running.process.pid
+        self.assertTrue(accessible(pid, "animation", "Starting Quorvel\u2026"), "the spinner says what it waits for")
+        self.assertTrue(accessible(pid, "heading", "Keys", 30), "the page's content")
+        accessible(pid, "push button", "Save draft").queryAction().doAction(0)
+        self.until(lambda: "/log?button=pressed" in self.app.requests())
         self.key("3", "GET /second.html")
         self.key("x")  # from the second page, now shown
         token = self.app.requests().splitlines()[-1].split("launch_token=")[1][:64]
@@ -465,7 +459,7 @@ class QuorvelUi(unittest.TestCase):
         self.until(lambda: self.app.requests().count("GET /second.html") == loads + 1, "reloaded once")
         stop_the_page()  # again within 30 s: the window says so
         screenshot("page-stopped.png")
-        press(self.running.main_window(), "alt+r")
+        accessible(pid, "push button", "Reload").queryAction().doAction(0)
         self.until(lambda: self.app.requests().count("GET /second.html") == loads + 2, "reloaded by hand")
 
     def test_killed_at_any_moment_of_its_start_it_leaves_each_file_whole_or_absent(self):
