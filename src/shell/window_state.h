@@ -1,7 +1,7 @@
 #pragma once
 // The main window's remembered size: the key file supportDir/window-state, group
-// "MainWindow", keys width, height, maximized. GTK 4 cannot place windows, so the
-// position is not kept.
+// "MainWindow", keys width, height, maximized. Wayland does not let programs place
+// their windows (the window manager centres new ones), so the position is not kept.
 
 #include <string>
 
