@@ -133,7 +133,8 @@ void MainWindow::buildWebView() {
                                                                 std::function<void(bool)> answer) {
     std::vector<DialogButton> buttons;
     if (confirm) buttons = {{"_OK", 1, true}, {"_Cancel", 0}};
-    showMessageDialog(window_, message, {}, buttons, [answer](int response) { answer(response == 1); });
+    // Whose question it is as the heading, as the desktop's own dialogs have one.
+    showMessageDialog(window_, "Quorvel", message, buttons, [answer](int response) { answer(response == 1); });
   });
   downloadNotice_ = std::make_unique<DownloadNotice>();
   downloads_ = std::make_unique<Downloads>(context.get(), [this](const DownloadReport& report) {
