@@ -25,6 +25,9 @@ std::span<const AppDelegate::Action> AppDelegate::actions() {
       {"copy", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_COPY); }},
       {"paste", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_PASTE); }},
       {"select-all", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_SELECT_ALL); }},
+      {"find", [](Self* s) { s->window_->findBar().open(); }},
+      {"find-next", [](Self* s) { s->window_->findBar().step(true); }},
+      {"find-previous", [](Self* s) { s->window_->findBar().step(false); }},
       {"reload", [](Self* s) { webkit_web_view_reload(s->window_->webView()); }},
       {"go-back", [](Self* s) { webkit_web_view_go_back(s->window_->webView()); }},
       {"go-forward", [](Self* s) { webkit_web_view_go_forward(s->window_->webView()); }},
@@ -46,6 +49,16 @@ std::vector<std::string_view> AppDelegate::actionNames() {
 }
 
 void AppDelegate::editingCommand(const char* command) {
+  // In a field of the window's own (the find bar's), on the field, not the page.
+  GtkWidget* focus = gtk_window_get_focus(window_->window());
+  if (GTK_IS_EDITABLE(focus)) {
+    auto* field = GTK_EDITABLE(focus);
+    if (g_str_equal(command, WEBKIT_EDITING_COMMAND_CUT)) gtk_editable_cut_clipboard(field);
+    if (g_str_equal(command, WEBKIT_EDITING_COMMAND_COPY)) gtk_editable_copy_clipboard(field);
+    if (g_str_equal(command, WEBKIT_EDITING_COMMAND_PASTE)) gtk_editable_paste_clipboard(field);
+    if (g_str_equal(command, WEBKIT_EDITING_COMMAND_SELECT_ALL)) gtk_editable_select_region(field, 0, -1);
+    return;
+  }
   webkit_web_view_execute_editing_command(window_->webView(), command);
 }
 

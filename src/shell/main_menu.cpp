@@ -13,6 +13,11 @@ MenuEntry editing(std::string title, std::string action, std::string accelerator
 
 MenuEntry separator() { return {MenuEntry::Kind::Separator, {}, {}, {}}; }
 
+// A key a page may take for itself (its own search, printing or command palette).
+MenuEntry pageFirst(std::string title, std::string action, std::string accelerator) {
+  return editing(std::move(title), std::move(action), std::move(accelerator));
+}
+
 }  // namespace
 
 const std::vector<MenuDescription>& mainMenu() {
@@ -39,6 +44,10 @@ const std::vector<MenuDescription>& mainMenu() {
            editing("Copy", "app.copy", "<Primary>c"),
            editing("Paste", "app.paste", "<Primary>v"),
            editing("Select All", "app.select-all", "<Primary>a"),
+           separator(),
+           pageFirst("Find\u2026", "app.find", "<Primary>f"),
+           pageFirst("Find Next", "app.find-next", "<Primary>g"),
+           pageFirst("Find Previous", "app.find-previous", "<Primary><Shift>g"),
        }},
       {"View",
        {

@@ -82,6 +82,8 @@ MainWindow::MainWindow(GtkApplication* app, const LaunchSettings& settings, Even
   gtk_stack_add_named(GTK_STACK(stack_), GTK_WIDGET(webView_), "page");
   gtk_stack_add_named(GTK_STACK(stack_), recoveryView_->widget(), "recovery");
   GtkWidget* content = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  findBar_ = std::make_unique<FindBar>(webView_);
+  gtk_box_pack_start(GTK_BOX(content), findBar_->widget(), FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(content), stack_, TRUE, TRUE, 0);
   gtk_box_pack_start(GTK_BOX(content), downloadNotice_->widget(), FALSE, FALSE, 0);
   gtk_container_add(GTK_CONTAINER(window_), content);
@@ -199,6 +201,7 @@ void MainWindow::present() {
 }
 
 void MainWindow::showSpinner() {
+  findBar_->close();
   gtk_spinner_start(GTK_SPINNER(spinner_));
   gtk_stack_set_visible_child(GTK_STACK(stack_), spinner_);
 }
@@ -213,6 +216,7 @@ void MainWindow::showPage() {
 void MainWindow::showRecovery(const std::string& title, const std::string& detail, const std::string& log,
                               std::vector<RecoveryView::Choice> choices) {
   gtk_spinner_stop(GTK_SPINNER(spinner_));
+  findBar_->close();
   recoveryView_->show(title, detail, log, std::move(choices));
   gtk_stack_set_visible_child(GTK_STACK(stack_), recoveryView_->widget());
   recoveryView_->focusFirstChoice();

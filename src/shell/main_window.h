@@ -13,6 +13,7 @@
 #include "launch/launch_settings.h"
 #include "server/launch_token.h"
 #include "shell/download_notice.h"
+#include "shell/find_bar.h"
 #include "shell/recovery_view.h"
 #include "web/connection_watcher.h"
 #include "web/cursor_hider.h"
@@ -44,6 +45,7 @@ class MainWindow {
   WebKitWebView* webView() const { return webView_; }
   PageZoom& pageZoom() { return *pageZoom_; }
   SettingsCommand& settingsCommand() { return *settingsCommand_; }
+  FindBar& findBar() { return *findBar_; }
 
   // Shows the window and gives the page the keyboard when it is there.
   void present();
@@ -81,6 +83,7 @@ class MainWindow {
   std::unique_ptr<NavigationPolicy> navigationPolicy_;
   std::unique_ptr<PageDialogs> pageDialogs_;
   std::unique_ptr<Downloads> downloads_;
+  std::unique_ptr<FindBar> findBar_;
   SignalConnections connections_;
   int width_ = 0, height_ = 0;  // the last size the user gave it, maximized or not
   bool noticeWasShown_ = false;  // before an element of the page went full screen

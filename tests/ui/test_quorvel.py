@@ -98,6 +98,16 @@ def accessible(pid, role, name, timeout=10):
     return eventually(find, timeout)
 
 
+def showing(pid, role):
+    # The names of a process's objects with this role that are on screen now (menu items of an open menu).
+    import pyatspi
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is not None and app.get_process_id() == pid:
+            return [o.name for o in pyatspi.findAllDescendants(
+                app, lambda o: o.getRoleName() == role and o.getState().contains(pyatspi.STATE_SHOWING))]
+    return []
+
+
 def spread(png, x, y, w, h):
     # The spread of brightness (0..1) over a rectangle of a screenshot: 0 is flat.
     return float(run("convert", png, "-crop", f"{w}x{h}+{x}+{y}", "-colorspace", "Gray", "-format",
@@ -204,14 +214,14 @@ class QuorvelUi(unittest.TestCase):
         self.addCleanup(run.close)
         return run
 
-    def start(self, conf="", plist="", prefix=(), wait=True):
+    def start(self, conf="", plist="", prefix=(), wait=True, page="keys.html"):
         # Quorvel on a bundle whose pages (tests/ui/pages/keys.html) log each key and act on some,
         # next to a second fake server on a port of its own: a foreign site, as far as Quorvel can tell.
         self.site, site = free_port(), f"{self.dir}/foreign"
         write(f"{site}/www/frame.html", "<p>framed</p><img src='/frame-image.txt'>")
         server = subprocess.Popen([BUILD / "tests/fake_server", "-b", f"tcp://127.0.0.1:{self.site}"], cwd=site)
         self.addCleanup(lambda: (server.kill(), server.wait()))
-        self.app, page = Bundle(self.dir, self.port, conf, plist), read(Path(__file__).parent / "pages/keys.html")
+        self.app, page = Bundle(self.dir, self.port, conf, plist), read(Path(__file__).parent / "pages" / page)
         for name in ("index.html", "second.html", "third.html"):
             self.app.serve(name, page.replace("FOREIGN", str(self.site)))
         self.running = self.quorvel(self.app, prefix=prefix)
@@ -356,6 +366,36 @@ class QuorvelUi(unittest.TestCase):
             press(self.running.main_window(), keys)
             self.until(lambda: read(self.opened).splitlines()[-1:] == [expected], read(self.opened))
         screenshot("download-notice.png")
+
+    def test_find_in_page_searches_as_one_types_steps_through_matches_and_gives_the_keys_back(self):
+        self.start(page="find.html")
+        pid, window = self.running.process.pid, self.running.main_window()
+        self.key("s")  # the page selects "Haystack"
+        press(window, "ctrl+f")
+        entry = accessible(pid, "text", "Find in page")
+        self.until(lambda: entry.queryText().getText(0, -1) == "Haystack", "the page's selection to search for")
+        self.assertTrue(accessible(pid, "label", "1 of 1"))
+        xdotool("key", "ctrl+a")  # the entry's, not the page's
+        xdotool("type", "--delay", "50", "needle")  # far down, in any case
+        self.assertTrue(accessible(pid, "label", "1 of 3"))
+        self.until(lambda: "/log?scrolled" in self.app.requests(), "the page scrolls to the match")
+        screenshot("find-bar.png")
+        for keys, where in (("Return", "2 of 3"), ("Return Return", "1 of 3"), ("shift+Return", "3 of 3"),
+                            ("ctrl+g", "1 of 3"), ("shift+ctrl+g", "3 of 3"), ("x", "No matches")):
+            xdotool("key", *keys.split())
+            self.assertTrue(accessible(pid, "label", where), keys)
+        xdotool("key", "Escape")
+        self.key("k")  # the keys are the page's again
+        self.key("o")  # now the page has its own search and printing
+        for keys in ("ctrl+f", "ctrl+p", "z"):  # and the page still has the keyboard
+            self.key(keys)
+        self.assertEqual(len(self.running.windows()), 1, "no print dialog")
+        self.key("o")
+        self.key("t")  # another page in a moment
+        press(window, "ctrl+f")
+        self.until(lambda: "Find in page" in showing(pid, "text"), "the bar opens")
+        self.until(lambda: "Find in page" not in showing(pid, "text"), "and closes for the next page")
+        self.key("q")  # the new page's
 
     def test_zoom_steps_by_keys_and_wheel_and_comes_back_at_the_next_launch_with_lasting_cookies_and_storage(self):
         self.start()
