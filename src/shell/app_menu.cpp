@@ -17,6 +17,7 @@ std::span<const AppDelegate::Action> AppDelegate::actions() {
       {"about", [](Self* s) { s->showAbout(); }},
       {"check-for-updates", [](Self* s) { s->updater_.checkForUpdates(); }},
       {"settings", [](Self* s) { s->window_->settingsCommand().openSettings(); }},
+      {"print", [](Self* s) { s->window_->pagePrinting().print(); }},
       {"hide", [](Self* s) { gtk_window_iconify(s->window_->window()); }},
       {"quit", [](Self* s) { s->apply(s->session_.quitAsked()); }},
       {"undo", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_UNDO); }},

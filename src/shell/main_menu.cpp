@@ -31,6 +31,8 @@ const std::vector<MenuDescription>& mainMenu() {
            separator(),
            item("Settings", "app.settings", {"<Primary>comma"}),
            separator(),
+           pageFirst("Print\u2026", "app.print", "<Primary>p"),
+           separator(),
            item("Hide Quorvel", "app.hide", {"<Primary>h"}),
            separator(),
            item("Quit Quorvel", "app.quit", {"<Primary>q"}),

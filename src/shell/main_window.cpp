@@ -142,6 +142,8 @@ void MainWindow::buildWebView() {
   downloads_ = std::make_unique<Downloads>(context.get(), [this](const DownloadReport& report) {
     downloadNotice_->show(report);
   });
+  pagePrinting_ = std::make_unique<PagePrinting>(
+      webView_, [this](const std::string& why) { downloadNotice_->showProblem("Couldn't print: " + why); });
   watchPage();
 }
 

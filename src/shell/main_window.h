@@ -20,6 +20,7 @@
 #include "web/downloads.h"
 #include "web/navigation_policy.h"
 #include "web/page_dialogs.h"
+#include "web/page_printing.h"
 #include "web/page_zoom.h"
 #include "web/settings_command.h"
 #include "web/swipe_gestures.h"
@@ -46,6 +47,7 @@ class MainWindow {
   PageZoom& pageZoom() { return *pageZoom_; }
   SettingsCommand& settingsCommand() { return *settingsCommand_; }
   FindBar& findBar() { return *findBar_; }
+  PagePrinting& pagePrinting() { return *pagePrinting_; }
 
   // Shows the window and gives the page the keyboard when it is there.
   void present();
@@ -84,6 +86,7 @@ class MainWindow {
   std::unique_ptr<PageDialogs> pageDialogs_;
   std::unique_ptr<Downloads> downloads_;
   std::unique_ptr<FindBar> findBar_;
+  std::unique_ptr<PagePrinting> pagePrinting_;
   SignalConnections connections_;
   int width_ = 0, height_ = 0;  // the last size the user gave it, maximized or not
   bool noticeWasShown_ = false;  // before an element of the page went full screen

@@ -3,6 +3,7 @@
 # keys, observed through the servers' request logs, files, windows and screenshots.
 
 import ctypes
+import glob
 import os
 import random
 import re
@@ -396,6 +397,27 @@ class QuorvelUi(unittest.TestCase):
         self.until(lambda: "Find in page" in showing(pid, "text"), "the bar opens")
         self.until(lambda: "Find in page" not in showing(pid, "text"), "and closes for the next page")
         self.key("q")  # the new page's
+
+    def test_print_opens_the_dialog_from_the_menu_key_and_the_page_says_why_it_failed_and_writes_a_pdf(self):
+        documents = f"{self.home}/Documents"  # where GTK's "Print to File" writes; at first a file, no folder
+        write(f"{self.home}/.config/user-dirs.dirs", f'XDG_DOCUMENTS_DIR="{documents}"\n')
+        write(documents, "in the way")
+        self.start(page="find.html")
+        pid, window = self.running.process.pid, self.running.main_window()
+        for keys in ("ctrl+p", "p"):  # the Print command, then the page's window.print()
+            press(window, keys)
+            dialog = self.running.dialog()
+            self.assertIn(f"{int(window):#x}", run("xprop", "-id", dialog, "WM_TRANSIENT_FOR"), "on the window")
+            # At first no printer is chosen: "Print to File", the only one here; the next dialog starts from it.
+            press(dialog, "Down Return" if keys == "ctrl+p" else "Return")
+            if keys == "ctrl+p":
+                self.until(lambda: any(n.startswith("Couldn't print: ") for n in showing(pid, "label")), "why")
+                screenshot("print-failed.png")
+                os.remove(documents)
+                os.mkdir(documents)
+        self.until(lambda: "/log?print=returned" in self.app.requests(), "the page's script goes on")
+        pdf = lambda: run("pdftotext", *glob.glob(f"{documents}/*.pdf"), "-").splitlines()
+        self.until(lambda: {"Haystack at the top.", "Needle three"} <= set(pdf()), "the page, all of it")
 
     def test_zoom_steps_by_keys_and_wheel_and_comes_back_at_the_next_launch_with_lasting_cookies_and_storage(self):
         self.start()
