@@ -36,6 +36,7 @@ std::span<const AppDelegate::Action> AppDelegate::actions() {
       {"zoom-out", [](Self* s) { s->window_->pageZoom().zoomOut(); }},
       {"actual-size", [](Self* s) { s->window_->pageZoom().actualSize(); }},
       {"toggle-fullscreen", [](Self* s) { s->window_->toggleFullScreen(); }},
+      {"web-inspector", [](Self* s) { s->window_->toggleInspector(); }},
       {"close", [](Self* s) { gtk_window_close(s->window_->window()); }},
       {"minimize", [](Self* s) { gtk_window_iconify(s->window_->window()); }},
       {"show-server-log", [](Self* s) { s->showServerLog(); }},
@@ -60,6 +61,8 @@ void AppDelegate::editingCommand(const char* command) {
     if (g_str_equal(command, WEBKIT_EDITING_COMMAND_SELECT_ALL)) gtk_editable_select_region(field, 0, -1);
     return;
   }
+  // The web inspector has had the key first, and has no editing commands to call.
+  if (WEBKIT_IS_WEB_VIEW_BASE(focus) && focus != GTK_WIDGET(window_->webView())) return;
   webkit_web_view_execute_editing_command(window_->webView(), command);
 }
 
@@ -79,7 +82,7 @@ void AppDelegate::buildMenu() {
     g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action.get()));
   }
   auto bar = GRef<GMenu>::adopt(g_menu_new());
-  for (const MenuDescription& described : mainMenu()) {
+  for (const MenuDescription& described : mainMenu(window_->inspectorEnabled())) {
     auto menu = GRef<GMenu>::adopt(g_menu_new());
     auto section = GRef<GMenu>::adopt(g_menu_new());
     for (const MenuEntry& entry : described.entries) {

@@ -18,9 +18,18 @@ MenuEntry pageFirst(std::string title, std::string action, std::string accelerat
   return editing(std::move(title), std::move(action), std::move(accelerator));
 }
 
+// `menu` with `entries` added at the end of the menu titled `title`.
+std::vector<MenuDescription> withEntries(std::vector<MenuDescription> menu, const std::string& title,
+                                         const std::vector<MenuEntry>& entries) {
+  for (auto& described : menu) {
+    if (described.title == title) described.entries.insert(described.entries.end(), entries.begin(), entries.end());
+  }
+  return menu;
+}
+
 }  // namespace
 
-const std::vector<MenuDescription>& mainMenu() {
+const std::vector<MenuDescription>& mainMenu(bool inspector) {
   // Command maps to Ctrl; a capital letter adds Shift. Control-Command-F becomes
   // F11, and F5 and Alt+arrows work as in every Linux browser.
   static const std::vector<MenuDescription> menu = {
@@ -71,7 +80,10 @@ const std::vector<MenuDescription>& mainMenu() {
            item("Show Server Log", "app.show-server-log"),
        }},
   };
-  return menu;
+  // Only for a run with the inspector on (QUORVEL_INSPECTOR=1).
+  static const std::vector<MenuDescription> withInspector = withEntries(
+      menu, "View", {separator(), item("Web Inspector", "app.web-inspector", {"<Primary><Shift>i"})});
+  return inspector ? withInspector : menu;
 }
 
 }  // namespace quorvel

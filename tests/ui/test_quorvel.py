@@ -15,6 +15,7 @@ import tempfile
 import time
 import unittest
 from pathlib import Path
+from unittest import mock
 
 BUILD = Path(os.environ.get("QUORVEL_BUILD", Path(__file__).parent / "../../build"))
 ARTIFACTS = BUILD / "ui-artifacts"
@@ -418,6 +419,43 @@ class QuorvelUi(unittest.TestCase):
         self.until(lambda: "/log?print=returned" in self.app.requests(), "the page's script goes on")
         pdf = lambda: run("pdftotext", *glob.glob(f"{documents}/*.pdf"), "-").splitlines()
         self.until(lambda: {"Haystack at the top.", "Needle three"} <= set(pdf()), "the page, all of it")
+
+    def test_the_context_menu_fits_an_application_and_the_inspector_is_there_only_with_its_variable(self):
+        self.start(page="find.html")
+        for inspector in ("", "1"):
+            if inspector:
+                self.running.close()
+                with mock.patch.dict(os.environ, QUORVEL_INSPECTOR="1"):
+                    self.running = self.quorvel(self.app)
+                self.assertTrue(self.running.wait_page(), self.running.log())
+            pid, window = self.running.process.pid, self.running.main_window()
+            right_click = lambda y: xdotool("mousemove", "--window", window, "300", str(y), "click", "3")
+            right_click(300)  # the page's own menu: no other
+            self.until(lambda: self.app.requests().count("/log?contextmenu=own") == 1 + bool(inspector))
+            right_click(500)  # an empty spot
+            if inspector:
+                self.until(lambda: showing(pid, "menu item") == ["Inspect Element"], str(showing(pid, "menu item")))
+                xdotool("key", "Escape")
+            else:
+                self.until(lambda: "No context menu" in self.running.log(), "nothing fits there, and no menu was open")
+            right_click(120)  # a link to another site
+            self.until(lambda: showing(pid, "menu item") == ["Open Link in Browser", "Copy Link Location"] + [
+                "Inspect Element"] * bool(inspector), str(showing(pid, "menu item")))
+            screenshot(f"context-menu{inspector}.png", settle=0.5)
+            if not inspector:
+                accessible(pid, "menu item", "Open Link in Browser").queryAction().doAction(0)
+                self.until(lambda: read(self.opened) == f"http://127.0.0.1:{self.site}/foreign.html\n", read(self.opened))
+                self.key("ctrl+shift+i", "/log?key=ctrl+I")  # not Quorvel's key: the page has it
+                continue
+            xdotool("key", "Escape")
+            heights = lambda: [int(h) for h in re.findall(r"/log\?height=(\d+)", self.app.requests())]
+            logged = len(heights())
+            for toggles, shown in ((1, True), (2, False)):  # the inspector below the page, then gone again
+                press(window, "ctrl+shift+i")
+                self.until(lambda: len(heights()) >= logged + toggles and (heights()[-1] < heights()[0]) == shown,
+                           heights())
+                screenshot(f"inspector-{shown}.png")
+        self.assertIn("web inspector enabled", self.running.log())
 
     def test_zoom_steps_by_keys_and_wheel_and_comes_back_at_the_next_launch_with_lasting_cookies_and_storage(self):
         self.start()
