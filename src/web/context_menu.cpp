@@ -27,7 +27,8 @@ gboolean trim(WebKitContextMenu* menu, WebKitHitTestResult* hit, const LocalOrig
                           : static_cast<PageMenuAction>(webkit_context_menu_item_get_stock_action(item)));
   }
   PageMenuContext context{{}, inspector};
-  if (webkit_hit_test_result_context_is_link(hit)) context.link = webkit_hit_test_result_get_link_uri(hit);
+  const char* link = webkit_hit_test_result_context_is_link(hit) ? webkit_hit_test_result_get_link_uri(hit) : nullptr;
+  if (link) context.link = link;
   std::vector<PageMenuLine> lines = pageMenu(context, offered, origin);
   if (lines.empty()) {
     g_debug("No context menu: nothing in it fits");
