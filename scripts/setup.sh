@@ -11,6 +11,7 @@ packages=(
   at-spi2-core python3-pyatspi python3-gi
   ruby puma ruby-rack ruby-sqlite3 python3 libglib2.0-bin
   librsvg2-bin file desktop-file-utils appstream
+  poppler-utils
 )
 
 missing=()

@@ -17,6 +17,7 @@ std::span<const AppDelegate::Action> AppDelegate::actions() {
       {"about", [](Self* s) { s->showAbout(); }},
       {"check-for-updates", [](Self* s) { s->updater_.checkForUpdates(); }},
       {"settings", [](Self* s) { s->window_->settingsCommand().openSettings(); }},
+      {"print", [](Self* s) { s->window_->pagePrinting().print(); }},
       {"hide", [](Self* s) { gtk_window_iconify(s->window_->window()); }},
       {"quit", [](Self* s) { s->apply(s->session_.quitAsked()); }},
       {"undo", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_UNDO); }},
@@ -25,6 +26,9 @@ std::span<const AppDelegate::Action> AppDelegate::actions() {
       {"copy", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_COPY); }},
       {"paste", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_PASTE); }},
       {"select-all", [](Self* s) { s->editingCommand(WEBKIT_EDITING_COMMAND_SELECT_ALL); }},
+      {"find", [](Self* s) { s->window_->findBar().open(); }},
+      {"find-next", [](Self* s) { s->window_->findBar().step(true); }},
+      {"find-previous", [](Self* s) { s->window_->findBar().step(false); }},
       {"reload", [](Self* s) { webkit_web_view_reload(s->window_->webView()); }},
       {"go-back", [](Self* s) { webkit_web_view_go_back(s->window_->webView()); }},
       {"go-forward", [](Self* s) { webkit_web_view_go_forward(s->window_->webView()); }},
@@ -32,6 +36,7 @@ std::span<const AppDelegate::Action> AppDelegate::actions() {
       {"zoom-out", [](Self* s) { s->window_->pageZoom().zoomOut(); }},
       {"actual-size", [](Self* s) { s->window_->pageZoom().actualSize(); }},
       {"toggle-fullscreen", [](Self* s) { s->window_->toggleFullScreen(); }},
+      {"web-inspector", [](Self* s) { s->window_->toggleInspector(); }},
       {"close", [](Self* s) { gtk_window_close(s->window_->window()); }},
       {"minimize", [](Self* s) { gtk_window_iconify(s->window_->window()); }},
       {"show-server-log", [](Self* s) { s->showServerLog(); }},
@@ -46,6 +51,18 @@ std::vector<std::string_view> AppDelegate::actionNames() {
 }
 
 void AppDelegate::editingCommand(const char* command) {
+  // In a field of the window's own (the find bar's), on the field, not the page.
+  GtkWidget* focus = gtk_window_get_focus(window_->window());
+  if (GTK_IS_EDITABLE(focus)) {
+    auto* field = GTK_EDITABLE(focus);
+    if (g_str_equal(command, WEBKIT_EDITING_COMMAND_CUT)) gtk_editable_cut_clipboard(field);
+    if (g_str_equal(command, WEBKIT_EDITING_COMMAND_COPY)) gtk_editable_copy_clipboard(field);
+    if (g_str_equal(command, WEBKIT_EDITING_COMMAND_PASTE)) gtk_editable_paste_clipboard(field);
+    if (g_str_equal(command, WEBKIT_EDITING_COMMAND_SELECT_ALL)) gtk_editable_select_region(field, 0, -1);
+    return;
+  }
+  // The web inspector has had the key first, and has no editing commands to call.
+  if (WEBKIT_IS_WEB_VIEW_BASE(focus) && focus != GTK_WIDGET(window_->webView())) return;
   webkit_web_view_execute_editing_command(window_->webView(), command);
 }
 
@@ -65,7 +82,7 @@ void AppDelegate::buildMenu() {
     g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action.get()));
   }
   auto bar = GRef<GMenu>::adopt(g_menu_new());
-  for (const MenuDescription& described : mainMenu()) {
+  for (const MenuDescription& described : mainMenu(window_->inspectorEnabled())) {
     auto menu = GRef<GMenu>::adopt(g_menu_new());
     auto section = GRef<GMenu>::adopt(g_menu_new());
     for (const MenuEntry& entry : described.entries) {

@@ -17,8 +17,8 @@ DownloadNotice::DownloadNotice() : bar_(gtk_info_bar_new()), label_(gtk_label_ne
   gtk_label_set_xalign(GTK_LABEL(label_), 0);
   gtk_widget_set_hexpand(label_, TRUE);
   gtk_container_add(GTK_CONTAINER(gtk_info_bar_get_content_area(GTK_INFO_BAR(bar_))), label_);
-  gtk_info_bar_add_button(GTK_INFO_BAR(bar_), "_Open", Open);
-  gtk_info_bar_add_button(GTK_INFO_BAR(bar_), "_Show in Folder", ShowInFolder);
+  fileButtons_[0] = gtk_info_bar_add_button(GTK_INFO_BAR(bar_), "_Open", Open);
+  fileButtons_[1] = gtk_info_bar_add_button(GTK_INFO_BAR(bar_), "_Show in Folder", ShowInFolder);
   // GTK's own close button has no name a screen reader could read.
   GtkWidget* close = gtk_button_new_from_icon_name("window-close-symbolic", GTK_ICON_SIZE_BUTTON);
   gtk_button_set_relief(GTK_BUTTON(close), GTK_RELIEF_NONE);
@@ -48,6 +48,14 @@ void DownloadNotice::show(const DownloadReport& report) {
   gtk_info_bar_set_message_type(GTK_INFO_BAR(bar_), report.saved ? GTK_MESSAGE_INFO : GTK_MESSAGE_ERROR);
   gtk_info_bar_set_response_sensitive(GTK_INFO_BAR(bar_), Open, report.saved);
   gtk_info_bar_set_response_sensitive(GTK_INFO_BAR(bar_), ShowInFolder, report.saved);
+  for (GtkWidget* button : fileButtons_) gtk_widget_show(button);
+  gtk_widget_show(bar_);
+}
+
+void DownloadNotice::showProblem(const std::string& text) {
+  gtk_label_set_text(GTK_LABEL(label_), text.c_str());
+  gtk_info_bar_set_message_type(GTK_INFO_BAR(bar_), GTK_MESSAGE_ERROR);
+  for (GtkWidget* button : fileButtons_) gtk_widget_hide(button);
   gtk_widget_show(bar_);
 }
 

@@ -14,10 +14,13 @@ class DownloadNotice {
   // To place in the window; hidden until there is something to say.
   GtkWidget* widget() const { return bar_; }
   void show(const DownloadReport& report);
+  // Another problem the window should tell of (a print that failed), without the file's buttons.
+  void showProblem(const std::string& text);
 
  private:
   GtkWidget* bar_;     // owned by the window once placed
   GtkWidget* label_;
+  GtkWidget* fileButtons_[2] = {};  // Open, Show in Folder
   std::string path_;   // the last saved file
 };
 

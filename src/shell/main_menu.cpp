@@ -13,9 +13,23 @@ MenuEntry editing(std::string title, std::string action, std::string accelerator
 
 MenuEntry separator() { return {MenuEntry::Kind::Separator, {}, {}, {}}; }
 
+// A key a page may take for itself (its own search, printing or command palette).
+MenuEntry pageFirst(std::string title, std::string action, std::string accelerator) {
+  return editing(std::move(title), std::move(action), std::move(accelerator));
+}
+
+// `menu` with `entries` added at the end of the menu titled `title`.
+std::vector<MenuDescription> withEntries(std::vector<MenuDescription> menu, const std::string& title,
+                                         const std::vector<MenuEntry>& entries) {
+  for (auto& described : menu) {
+    if (described.title == title) described.entries.insert(described.entries.end(), entries.begin(), entries.end());
+  }
+  return menu;
+}
+
 }  // namespace
 
-const std::vector<MenuDescription>& mainMenu() {
+const std::vector<MenuDescription>& mainMenu(bool inspector) {
   // Command maps to Ctrl; a capital letter adds Shift. Control-Command-F becomes
   // F11, and F5 and Alt+arrows work as in every Linux browser.
   static const std::vector<MenuDescription> menu = {
@@ -25,6 +39,8 @@ const std::vector<MenuDescription>& mainMenu() {
            item("Check for Updates\u2026", "app.check-for-updates"),
            separator(),
            item("Settings", "app.settings", {"<Primary>comma"}),
+           separator(),
+           pageFirst("Print\u2026", "app.print", "<Primary>p"),
            separator(),
            item("Hide Quorvel", "app.hide", {"<Primary>h"}),
            separator(),
@@ -39,6 +55,10 @@ const std::vector<MenuDescription>& mainMenu() {
            editing("Copy", "app.copy", "<Primary>c"),
            editing("Paste", "app.paste", "<Primary>v"),
            editing("Select All", "app.select-all", "<Primary>a"),
+           separator(),
+           pageFirst("Find\u2026", "app.find", "<Primary>f"),
+           pageFirst("Find Next", "app.find-next", "<Primary>g"),
+           pageFirst("Find Previous", "app.find-previous", "<Primary><Shift>g"),
        }},
       {"View",
        {
@@ -60,7 +80,10 @@ const std::vector<MenuDescription>& mainMenu() {
            item("Show Server Log", "app.show-server-log"),
        }},
   };
-  return menu;
+  // Only for a run with the inspector on (QUORVEL_INSPECTOR=1).
+  static const std::vector<MenuDescription> withInspector = withEntries(
+      menu, "View", {separator(), item("Web Inspector", "app.web-inspector", {"<Primary><Shift>i"})});
+  return inspector ? withInspector : menu;
 }
 
 }  // namespace quorvel

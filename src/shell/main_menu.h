@@ -27,7 +27,8 @@ struct MenuDescription {
   bool operator==(const MenuDescription&) const = default;
 };
 
-// Application menu, Edit, View, Window.
-const std::vector<MenuDescription>& mainMenu();
+// Application menu, Edit, View, Window; View ends with "Web Inspector" when
+// `inspector` is on.
+const std::vector<MenuDescription>& mainMenu(bool inspector = false);
 
 }  // namespace quorvel

@@ -13,6 +13,11 @@
 namespace quorvel {
 namespace {
 
+bool inspectorWanted(const Environment& environment) {
+  auto value = environment.find("QUORVEL_INSPECTOR");
+  return value != environment.end() && value->second == "1";
+}
+
 bool isPageFirst(const char* action) {
   for (const auto& menu : mainMenu()) {
     for (const auto& entry : menu.entries) {
@@ -25,7 +30,7 @@ bool isPageFirst(const char* action) {
 }  // namespace
 
 MainWindow::MainWindow(GtkApplication* app, const LaunchSettings& settings, Events events)
-    : app_(app), settings_(settings), events_(std::move(events)) {
+    : app_(app), settings_(settings), inspector_(inspectorWanted(settings.inherited)), events_(std::move(events)) {
   // First, as it starts WebKit's web process, which takes longest.
   buildWebView();
 
@@ -82,6 +87,8 @@ MainWindow::MainWindow(GtkApplication* app, const LaunchSettings& settings, Even
   gtk_stack_add_named(GTK_STACK(stack_), GTK_WIDGET(webView_), "page");
   gtk_stack_add_named(GTK_STACK(stack_), recoveryView_->widget(), "recovery");
   GtkWidget* content = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  findBar_ = std::make_unique<FindBar>(webView_);
+  gtk_box_pack_start(GTK_BOX(content), findBar_->widget(), FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(content), stack_, TRUE, TRUE, 0);
   gtk_box_pack_start(GTK_BOX(content), downloadNotice_->widget(), FALSE, FALSE, 0);
   gtk_container_add(GTK_CONTAINER(window_), content);
@@ -133,12 +140,20 @@ void MainWindow::buildWebView() {
                                                                 std::function<void(bool)> answer) {
     std::vector<DialogButton> buttons;
     if (confirm) buttons = {{"_OK", 1, true}, {"_Cancel", 0}};
-    showMessageDialog(window_, message, {}, buttons, [answer](int response) { answer(response == 1); });
+    // Whose question it is as the heading, as the desktop's own dialogs have one.
+    showMessageDialog(window_, "Quorvel", message, buttons, [answer](int response) { answer(response == 1); });
   });
   downloadNotice_ = std::make_unique<DownloadNotice>();
   downloads_ = std::make_unique<Downloads>(context.get(), [this](const DownloadReport& report) {
     downloadNotice_->show(report);
   });
+  pagePrinting_ = std::make_unique<PagePrinting>(
+      webView_, [this](const std::string& why) { downloadNotice_->showProblem("Couldn't print: " + why); });
+  contextMenu_ = std::make_unique<PageContextMenu>(webView_, originOf(settings_.baseURL, settings_.port), inspector_);
+  if (inspector_) {
+    webkit_settings_set_enable_developer_extras(webSettings, TRUE);
+    g_message("web inspector enabled");
+  }
   watchPage();
 }
 
@@ -198,6 +213,7 @@ void MainWindow::present() {
 }
 
 void MainWindow::showSpinner() {
+  findBar_->close();
   gtk_spinner_start(GTK_SPINNER(spinner_));
   gtk_stack_set_visible_child(GTK_STACK(stack_), spinner_);
 }
@@ -212,6 +228,7 @@ void MainWindow::showPage() {
 void MainWindow::showRecovery(const std::string& title, const std::string& detail, const std::string& log,
                               std::vector<RecoveryView::Choice> choices) {
   gtk_spinner_stop(GTK_SPINNER(spinner_));
+  findBar_->close();
   recoveryView_->show(title, detail, log, std::move(choices));
   gtk_stack_set_visible_child(GTK_STACK(stack_), recoveryView_->widget());
   recoveryView_->focusFirstChoice();
@@ -228,6 +245,17 @@ void MainWindow::toggleFullScreen() {
   }
 }
 
+void MainWindow::toggleInspector() {
+  if (!inspector_) return;
+  WebKitWebInspector* inspector = webkit_web_view_get_inspector(webView_);
+  // It has a view of its own only while it is shown.
+  if (webkit_web_inspector_get_web_view(inspector)) {
+    webkit_web_inspector_close(inspector);
+  } else {
+    webkit_web_inspector_show(inspector);
+  }
+}
+
 void MainWindow::saveState() {
   WindowState state{width_, height_, static_cast<bool>(gtk_window_is_maximized(window_))};
   quorvel::saveWindowState(settings_.supportDir + "/window-state", state);
@@ -241,7 +269,8 @@ void MainWindow::letThePageHaveItsKeysFirst() {
 }
 
 gboolean MainWindow::keyPressed(MainWindow* self, GdkEventKey* event) {
-  if (gtk_window_get_focus(self->window_) != GTK_WIDGET(self->webView_)) return FALSE;
+  // The page's, or the web inspector's, which is a web view too.
+  if (!WEBKIT_IS_WEB_VIEW_BASE(gtk_window_get_focus(self->window_))) return FALSE;
   auto modifiers = static_cast<GdkModifierType>(event->state & gtk_accelerator_get_default_mod_mask());
   GCharPtr accel(gtk_accelerator_name(gdk_keyval_to_lower(event->keyval), modifiers));
   CPtr<gchar*, g_strfreev> actions(gtk_application_get_actions_for_accel(self->app_, accel.get()));

@@ -13,12 +13,15 @@
 #include "launch/launch_settings.h"
 #include "server/launch_token.h"
 #include "shell/download_notice.h"
+#include "shell/find_bar.h"
 #include "shell/recovery_view.h"
 #include "web/connection_watcher.h"
+#include "web/context_menu.h"
 #include "web/cursor_hider.h"
 #include "web/downloads.h"
 #include "web/navigation_policy.h"
 #include "web/page_dialogs.h"
+#include "web/page_printing.h"
 #include "web/page_zoom.h"
 #include "web/settings_command.h"
 #include "web/swipe_gestures.h"
@@ -44,6 +47,12 @@ class MainWindow {
   WebKitWebView* webView() const { return webView_; }
   PageZoom& pageZoom() { return *pageZoom_; }
   SettingsCommand& settingsCommand() { return *settingsCommand_; }
+  FindBar& findBar() { return *findBar_; }
+  PagePrinting& pagePrinting() { return *pagePrinting_; }
+  // QUORVEL_INSPECTOR=1 in Quorvel's environment: the web inspector for the
+  // application's authors. Without it, none of it.
+  bool inspectorEnabled() const { return inspector_; }
+  void toggleInspector();
 
   // Shows the window and gives the page the keyboard when it is there.
   void present();
@@ -66,6 +75,7 @@ class MainWindow {
 
   GtkApplication* app_;
   const LaunchSettings& settings_;
+  const bool inspector_;
   Events events_;
   GtkWindow* window_ = nullptr;  // owned by GTK's list of toplevels until destroyed here
   WebKitWebView* webView_ = nullptr;
@@ -81,6 +91,9 @@ class MainWindow {
   std::unique_ptr<NavigationPolicy> navigationPolicy_;
   std::unique_ptr<PageDialogs> pageDialogs_;
   std::unique_ptr<Downloads> downloads_;
+  std::unique_ptr<FindBar> findBar_;
+  std::unique_ptr<PagePrinting> pagePrinting_;
+  std::unique_ptr<PageContextMenu> contextMenu_;
   SignalConnections connections_;
   int width_ = 0, height_ = 0;  // the last size the user gave it, maximized or not
   bool noticeWasShown_ = false;  // before an element of the page went full screen

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "base/glib_ptr.h"
+
 namespace quorvel {
 namespace {
 
@@ -28,6 +30,10 @@ void showMessageDialog(GtkWindow* parent, const std::string& primary, const std:
   if (!secondary.empty()) {
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", secondary.c_str());
   }
+  // A short message keeps the width of the desktop's alerts rather than shrinking the box around it.
+  CPtr<GList, g_list_free> labels(
+      gtk_container_get_children(GTK_CONTAINER(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog)))));
+  for (GList* label = labels.get(); label; label = label->next) gtk_label_set_width_chars(GTK_LABEL(label->data), 36);
   int preferred = buttons.back().response;
   for (const auto& button : buttons) {
     gtk_dialog_add_button(GTK_DIALOG(dialog), button.label.c_str(), button.response);

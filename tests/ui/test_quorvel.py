@@ -3,6 +3,7 @@
 # keys, observed through the servers' request logs, files, windows and screenshots.
 
 import ctypes
+import glob
 import os
 import random
 import re
@@ -14,6 +15,7 @@ import tempfile
 import time
 import unittest
 from pathlib import Path
+from unittest import mock
 
 import pyatspi
 
@@ -114,15 +116,27 @@ def click(pid, role, name, hold=()):
             *(f for key in hold for f in ("keyup", key)))
 
 
-def showing(pid, *roles):
-    # Whether each is on screen now; GTK takes a hidden menu bar away entirely.
-    found = [accessible(pid, role, timeout=0) for role in roles]
-    return [bool(o) and o.getState().contains(pyatspi.STATE_SHOWING) for o in found]
-
-
 def wakeups(pid):
     # How often the process's main thread has been scheduled.
     return sum(map(int, re.findall(r"ctxt_switches:\s+(\d+)", read(f"/proc/{pid}/task/{pid}/status"))))
+
+
+def shown_names(pid, role):
+    # The names of a process's objects with this role that are on screen now (menu items of an open menu),
+    # passing over what goes while the tree is read (a page being replaced).
+    def names(o):
+        try:
+            mine = o.getRoleName() == role and o.getState().contains(pyatspi.STATE_SHOWING)
+            return [o.name] * mine + [name for child in o for name in names(child)]
+        except Exception:  # gone meanwhile: None, or an application that ended
+            return []
+    return [name for app in pyatspi.Registry.getDesktop(0) if app is not None and app.get_process_id() == pid
+            for name in names(app)]
+
+
+def showing(pid, *roles):
+    # Whether something of each role is on screen now; GTK takes a hidden menu bar away entirely.
+    return [bool(shown_names(pid, role)) for role in roles]
 
 
 def spread(png, x, y, w, h):
@@ -231,14 +245,14 @@ class QuorvelUi(unittest.TestCase):
         self.addCleanup(run.close)
         return run
 
-    def start(self, conf="", plist="", prefix=(), wait=True):
+    def start(self, conf="", plist="", prefix=(), wait=True, page="keys.html"):
         # Quorvel on a bundle whose pages (tests/ui/pages/keys.html) log each key and act on some,
         # next to a second fake server on a port of its own: a foreign site, as far as Quorvel can tell.
         self.site, site = free_port(), f"{self.dir}/foreign"
         write(f"{site}/www/frame.html", "<p>framed</p><img src='/frame-image.txt'>")
         server = subprocess.Popen([BUILD / "tests/fake_server", "-b", f"tcp://127.0.0.1:{self.site}"], cwd=site)
         self.addCleanup(lambda: (server.kill(), server.wait()))
-        self.app, page = Bundle(self.dir, self.port, conf, plist), read(Path(__file__).parent / "pages/keys.html")
+        self.app, page = Bundle(self.dir, self.port, conf, plist), read(Path(__file__).parent / "pages" / page)
         for name in ("index.html", "second.html", "third.html"):
             self.app.serve(name, page.replace("FOREIGN", str(self.site)))
         self.running = self.quorvel(self.app, prefix=prefix)
@@ -376,6 +390,93 @@ class QuorvelUi(unittest.TestCase):
             press(self.running.main_window(), keys)
             self.until(lambda: read(self.opened).splitlines()[-1:] == [expected], read(self.opened))
         screenshot("download-notice.png")
+
+    def test_find_in_page_searches_as_one_types_steps_through_matches_and_gives_the_keys_back(self):
+        self.start(page="find.html")
+        pid, window = self.running.process.pid, self.running.main_window()
+        self.key("s")  # the page selects "Haystack"
+        press(window, "ctrl+f")
+        entry = accessible(pid, "text", "Find in page")
+        self.until(lambda: entry.queryText().getText(0, -1) == "Haystack", "the page's selection to search for")
+        self.assertTrue(accessible(pid, "label", "1 of 1"))
+        xdotool("key", "ctrl+a")  # the entry's, not the page's
+        xdotool("type", "--delay", "50", "needle")  # far down, in any case
+        self.assertTrue(accessible(pid, "label", "1 of 3"))
+        self.until(lambda: "/log?scrolled" in self.app.requests(), "the page scrolls to the match")
+        screenshot("find-bar.png")
+        for keys, where in (("Return", "2 of 3"), ("Return Return", "1 of 3"), ("shift+Return", "3 of 3"),
+                            ("ctrl+g", "1 of 3"), ("shift+ctrl+g", "3 of 3"), ("x", "No matches")):
+            xdotool("key", *keys.split())
+            self.assertTrue(accessible(pid, "label", where), keys)
+        xdotool("key", "Escape")
+        self.key("k")  # the keys are the page's again
+        self.key("o")  # now the page has its own search and printing
+        for keys in ("ctrl+f", "ctrl+p", "z"):  # and the page still has the keyboard: no bar, no print dialog
+            self.key(keys)
+        self.key("o")
+        self.key("t")  # another page in a moment
+        press(window, "ctrl+f")
+        self.until(lambda: "Find in page" in shown_names(pid, "text"), "the bar opens")
+        self.until(lambda: "Find in page" not in shown_names(pid, "text"), "and closes for the next page")
+        self.key("q")  # the new page's
+
+    def test_print_opens_the_dialog_from_the_menu_key_and_the_page_says_why_it_failed_and_writes_a_pdf(self):
+        documents = f"{self.home}/Documents"  # where GTK's "Print to File" writes; at first a file, no folder
+        write(f"{self.home}/.config/user-dirs.dirs", f'XDG_DOCUMENTS_DIR="{documents}"\n')
+        write(documents, "in the way")
+        self.start(page="find.html")
+        pid, window = self.running.process.pid, self.running.main_window()
+        for keys in ("ctrl+p", "p"):  # the Print command, then the page's window.print()
+            press(window, keys)
+            dialog = self.running.dialog()
+            self.assertIn(f"{int(window):#x}", run("xprop", "-id", dialog, "WM_TRANSIENT_FOR"), "on the window")
+            # At first no printer is chosen: "Print to File", the only one here; the next dialog starts from it.
+            press(dialog, "Down Return" if keys == "ctrl+p" else "Return")
+            if keys == "ctrl+p":
+                self.until(lambda: any(n.startswith("Couldn't print: ") for n in shown_names(pid, "label")), "why")
+                screenshot("print-failed.png")
+                os.remove(documents)
+                os.mkdir(documents)
+        self.until(lambda: "/log?print=returned" in self.app.requests(), "the page's script goes on")
+        pdf = lambda: run("pdftotext", *glob.glob(f"{documents}/*.pdf"), "-").splitlines()
+        self.until(lambda: {"Haystack at the top.", "Needle three"} <= set(pdf()), "the page, all of it")
+
+    def test_the_context_menu_fits_an_application_and_the_inspector_is_there_only_with_its_variable(self):
+        self.start(page="find.html")
+        for inspector in ("", "1"):
+            if inspector:
+                self.running.close()
+                with mock.patch.dict(os.environ, QUORVEL_INSPECTOR="1"):
+                    self.running = self.quorvel(self.app)
+                self.assertTrue(self.running.wait_page(), self.running.log())
+            pid, window = self.running.process.pid, self.running.main_window()
+            right_click = lambda y: xdotool("mousemove", "--window", window, "300", str(y), "click", "3")
+            right_click(300)  # the page's own menu: no other
+            self.until(lambda: self.app.requests().count("/log?contextmenu=own") == 1 + bool(inspector))
+            right_click(500)  # an empty spot
+            if inspector:
+                self.until(lambda: shown_names(pid, "menu item") == ["Inspect Element"], str(shown_names(pid, "menu item")))
+                xdotool("key", "Escape")
+            else:
+                self.until(lambda: "No context menu" in self.running.log(), "nothing fits there, and no menu was open")
+            right_click(120)  # a link to another site
+            self.until(lambda: shown_names(pid, "menu item") == ["Open Link in Browser", "Copy Link Location"] + [
+                "Inspect Element"] * bool(inspector), str(shown_names(pid, "menu item")))
+            screenshot(f"context-menu{inspector}.png", settle=0.5)
+            if not inspector:
+                accessible(pid, "menu item", "Open Link in Browser").queryAction().doAction(0)
+                self.until(lambda: read(self.opened) == f"http://127.0.0.1:{self.site}/foreign.html\n", read(self.opened))
+                self.key("ctrl+shift+i", "/log?key=ctrl+I")  # not Quorvel's key: the page has it
+                continue
+            xdotool("key", "Escape")
+            heights = lambda: [int(h) for h in re.findall(r"/log\?height=(\d+)", self.app.requests())]
+            logged = len(heights())
+            for toggles, shown in ((1, True), (2, False)):  # the inspector below the page, then gone again
+                press(window, "ctrl+shift+i")
+                self.until(lambda: len(heights()) >= logged + toggles and (heights()[-1] < heights()[0]) == shown,
+                           heights())
+                screenshot(f"inspector-{shown}.png")
+        self.assertIn("web inspector enabled", self.running.log())
 
     def test_zoom_steps_by_keys_and_wheel_and_comes_back_at_the_next_launch_with_lasting_cookies_and_storage(self):
         self.start()

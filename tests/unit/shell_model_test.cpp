@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <set>
+#include <sstream>
 
 #include "shell/app_delegate.h"
+#include "shell/find_progress.h"
 #include "shell/main_menu.h"
 #include "shell/session.h"
 #include "shell/window_state.h"
@@ -19,7 +21,7 @@ TEST(MainMenu, EveryItemRunsAnActionOnceAndEveryAcceleratorParsesAndIsTakenOnce)
   const auto actions = AppDelegate::actionNames();
   std::set<std::pair<guint, GdkModifierType>> seen;
   std::set<std::string> named;
-  for (const auto& menu : mainMenu()) {
+  for (const auto& menu : mainMenu(true)) {  // with the inspector's item
     for (const auto& e : menu.entries) {
       if (e.kind != MenuEntry::Kind::Item) continue;
       EXPECT_TRUE(e.action.starts_with("app.") && named.insert(e.action).second) << e.action;
@@ -32,6 +34,36 @@ TEST(MainMenu, EveryItemRunsAnActionOnceAndEveryAcceleratorParsesAndIsTakenOnce)
         EXPECT_TRUE(seen.insert(keys).second) << accel << " is used twice";
       }
     }
+  }
+  for (const auto& menu : mainMenu())
+    for (const auto& e : menu.entries) EXPECT_NE(e.action, "app.web-inspector") << "only with the inspector on";
+}
+
+TEST(FindProgress, WhereTheFindBarSaysItIs) {
+  // Requests: S(earch), n(ext), p(revious), c(leared); answers: f(ound), x (not
+  // found), a number (counted; 4294967295: more than the most counted).
+  const struct { const char* events; const char* text; } rows[] = {
+      {"S", ""}, {"S f 12", "1 of 12"}, {"S f 12 n f n f", "3 of 12"},
+      {"S f 3 p f", "3 of 3"}, {"S f 3 n f n f n f", "1 of 3"},  // wrapping both ways
+      {"S f 3 n n p n f f f f", "3 of 3"},                       // steps sent faster than answered
+      {"S x 0", "No matches"}, {"S f 3 n x", "No matches"}, {"S f 3 n x S f 3", "1 of 3"},
+      {"S f 3 c", ""}, {"f x 7", ""},                             // nothing asked
+      {"S S f 5 f", ""}, {"S S f 5 f 2", "1 of 2"},               // an earlier text's count is not this one's
+      {"S f 4294967295 n f", "More than 1000 matches"}};
+  for (const auto& row : rows) {
+    FindProgress progress;
+    std::istringstream in(row.events);
+    for (std::string event; in >> event;) {
+      switch (event[0]) {
+        case 'S': progress.searched(); break;
+        case 'n': case 'p': progress.stepped(event[0] == 'n'); break;
+        case 'c': progress.cleared(); break;
+        case 'f': progress.found(); break;
+        case 'x': progress.notFound(); break;
+        default: progress.counted(static_cast<unsigned>(std::stoul(event)));
+      }
+    }
+    EXPECT_EQ(progress.text(), row.text) << row.events;
   }
 }
 

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <set>
+#include <sstream>
 #include <tuple>
 
 #include "test_support.h"
+#include "web/context_menu_rules.h"
 #include "web/cursor_idle.h"
 #include "web/download_file.h"
 #include "web/download_name.h"
@@ -43,6 +46,46 @@ TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
     EXPECT_EQ(outcome, row.outcome) << row.url;
   }
   EXPECT_FALSE(isLocal("http://127.0.0.1:3789/", originOf("http://127.0.0.1:3789/", 4000))) << "the given port counts";
+}
+
+TEST(PageMenu, AnApplicationsMenuFromWhatWebKitOffers) {
+  // WebKit's actions in their order, from the separator (-1) on; "custom" is 10000.
+  std::istringstream order("| none open newwin dl copylink openimg dlimg copyimg imgurl frame back fwd stop reload "
+                           "copy cut paste delete all im unicode guess noguess ignore learn grammar font bold italic "
+                           "underline outline inspect openmedia openaudio medialink audiolink controls loop "
+                           "fullscreen play pause mute dlmedia dlaudio emoji plain");
+  std::map<std::string, PageMenuAction> codes = {{"custom", PageMenuAction::Custom}};
+  for (std::string word; order >> word;) codes.emplace(word, static_cast<PageMenuAction>(static_cast<int>(codes.size()) - 2));
+  // Each row: the link clicked (if any), the inspector on or not, what WebKit offers
+  // there, and the menu shown (a new item as [its label]; nothing: no menu).
+  const struct { const char* link; bool inspector; const char* offered; const char* shown; } rows[] = {
+      {"", false, "back fwd stop reload", ""},                                     // an empty spot
+      {"", false, "back fwd stop reload frame", ""},                               // ... in an iframe
+      {"", true, "back fwd stop reload | inspect", "inspect"},
+      {"", false, "copy", "copy"},                                                 // selected text
+      {"http://127.0.0.1:3789/notes", false, "open newwin dl copylink", "[Open Link] copylink"},
+      {"https://example.com/", true, "open newwin dl copylink | openimg dlimg copyimg imgurl | inspect",
+       "[Open Link in Browser] copylink | copyimg | inspect"},                     // a foreign image link
+      {"mailto:a@example.com", false, "copylink", "[Open Link] copylink"},        // its own program
+      {"http://127.0.0.1:3789/x", false, "", "[Open Link]"},                       // nothing offered
+      {"", false, "guess guess | ignore learn | cut copy paste plain delete | all | emoji",
+       "guess guess | ignore learn | cut copy paste plain delete | all | emoji"},  // a misspelt word in a field
+      {"http://127.0.0.1:3789/", false, "open newwin dl copylink | cut copy paste delete | all",
+       "[Open Link] copylink | cut copy paste delete | all"},                      // a link in a field
+      {"", false, "play mute controls fullscreen | medialink openmedia dlmedia", "play mute controls fullscreen"},
+      {"", false, "| custom copy | | inspect | all |", "copy | all"}};             // the inspector off
+  for (const auto& row : rows) {
+    std::vector<PageMenuAction> offered;
+    std::vector<std::string> names;
+    std::istringstream in(row.offered);
+    for (std::string word; in >> word;) offered.push_back(codes.at(word)), names.push_back(word);
+    PageMenuContext context{*row.link ? OptionalURL(row.link) : std::nullopt, row.inspector};
+    std::string shown;
+    for (const PageMenuLine& line : pageMenu(context, offered, originOf("http://127.0.0.1:3789/", 3789))) {
+      shown += (shown.empty() ? "" : " ") + (line.offered >= 0 ? names[line.offered] : "[" + line.label + "]");
+    }
+    EXPECT_EQ(shown, row.shown) << row.offered;
+  }
 }
 
 // Saves a download of `name` in `folder`, moved by `rename`: the name it got, or why not.

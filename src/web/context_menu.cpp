@@ -1,0 +1,59 @@
+#include "web/context_menu.h"
+
+#include <vector>
+
+#include "web/context_menu_rules.h"
+
+namespace quorvel {
+namespace {
+
+// The rules name WebKit's actions by value.
+static_assert(static_cast<int>(PageMenuAction::OpenLink) == WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK);
+static_assert(static_cast<int>(PageMenuAction::Reload) == WEBKIT_CONTEXT_MENU_ACTION_RELOAD);
+static_assert(static_cast<int>(PageMenuAction::SpellingGuess) == WEBKIT_CONTEXT_MENU_ACTION_SPELLING_GUESS);
+static_assert(static_cast<int>(PageMenuAction::InspectElement) == WEBKIT_CONTEXT_MENU_ACTION_INSPECT_ELEMENT);
+static_assert(static_cast<int>(PageMenuAction::MediaMute) == WEBKIT_CONTEXT_MENU_ACTION_MEDIA_MUTE);
+static_assert(static_cast<int>(PageMenuAction::PasteAsPlainText) == WEBKIT_CONTEXT_MENU_ACTION_PASTE_AS_PLAIN_TEXT);
+static_assert(static_cast<int>(PageMenuAction::Custom) == WEBKIT_CONTEXT_MENU_ACTION_CUSTOM);
+
+gboolean trim(WebKitContextMenu* menu, WebKitHitTestResult* hit, const LocalOrigin& origin, bool inspector) {
+  std::vector<GRef<WebKitContextMenuItem>> items;
+  std::vector<PageMenuAction> offered;
+  for (GList* entry = webkit_context_menu_get_items(menu); entry; entry = entry->next) {
+    auto* item = WEBKIT_CONTEXT_MENU_ITEM(entry->data);
+    items.push_back(GRef<WebKitContextMenuItem>::retain(item));
+    offered.push_back(webkit_context_menu_item_is_separator(item)
+                          ? PageMenuAction::Separator
+                          : static_cast<PageMenuAction>(webkit_context_menu_item_get_stock_action(item)));
+  }
+  PageMenuContext context{{}, inspector};
+  const char* link = webkit_hit_test_result_context_is_link(hit) ? webkit_hit_test_result_get_link_uri(hit) : nullptr;
+  if (link) context.link = link;
+  std::vector<PageMenuLine> lines = pageMenu(context, offered, origin);
+  if (lines.empty()) {
+    g_debug("No context menu: nothing in it fits");
+    return TRUE;
+  }
+  webkit_context_menu_remove_all(menu);
+  for (const PageMenuLine& line : lines) {
+    // "Open Link" loads the link as a click would, so the navigation policy decides where.
+    webkit_context_menu_append(menu, line.offered >= 0 ? items[line.offered].get()
+                                                       : webkit_context_menu_item_new_from_stock_action_with_label(
+                                                             WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK, line.label.c_str()));
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+PageContextMenu::PageContextMenu(WebKitWebView* webView, LocalOrigin origin, bool inspector)
+    : origin_(std::move(origin)), inspector_(inspector) {
+  connections_.add(webView, "context-menu",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult* hit,
+                                  PageContextMenu* self) -> gboolean {
+                     return trim(menu, hit, self->origin_, self->inspector_);
+                   }),
+                   this);
+}
+
+}  // namespace quorvel

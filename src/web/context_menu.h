@@ -1,0 +1,25 @@
+#pragma once
+// Trims WebKit's context menu to the one web_rules' pageMenu() decides. A page
+// that handles "contextmenu" itself (preventDefault) gets no native menu: WebKit
+// then never asks.
+
+#include <webkit2/webkit2.h>
+
+#include "base/glib_ptr.h"
+#include "web/navigation_rules.h"
+
+namespace quorvel {
+
+class PageContextMenu {
+ public:
+  PageContextMenu(WebKitWebView* webView, LocalOrigin origin, bool inspector);
+  PageContextMenu(const PageContextMenu&) = delete;
+  PageContextMenu& operator=(const PageContextMenu&) = delete;
+
+ private:
+  LocalOrigin origin_;
+  bool inspector_;
+  SignalConnections connections_;
+};
+
+}  // namespace quorvel
