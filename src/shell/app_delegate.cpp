@@ -98,9 +98,11 @@ void AppDelegate::apply(const Session::Step& step) {
     logMilestone("quit requested");
     g_application_quit(G_APPLICATION(app_));
   }
-  // Settings needs a page to ask: off, accelerator included, while there is none.
-  if (GAction* settings = g_action_map_lookup_action(G_ACTION_MAP(app_), "settings")) {
-    g_simple_action_set_enabled(G_SIMPLE_ACTION(settings), session_.settingsEnabled());
+  // Commands that act on the page: off, accelerators included, while there is none.
+  for (const char* name : {"settings", "print", "find", "find-next", "find-previous"}) {
+    if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name)) {
+      g_simple_action_set_enabled(G_SIMPLE_ACTION(action), session_.pageCommandsEnabled());
+    }
   }
 }
 

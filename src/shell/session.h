@@ -43,8 +43,8 @@ class Session {
   void pageChanged(const std::string& url);
 
   View view() const { return view_; }
-  // Settings asks the page for its link: only while a page is there to ask.
-  bool settingsEnabled() const { return view_ == View::Page && !quitting_; }
+  // Settings, Find and Print act on the page: only while one is shown.
+  bool pageCommandsEnabled() const { return view_ == View::Page && !quitting_; }
 
  private:
   Step show(View view);

@@ -72,7 +72,7 @@ TEST(Session, WhatTheWindowShowsLoadsAndStarts) {
   // shown), p (page process ended 1 s later), P (31 s later), R(estart), r(eload),
   // Q(uit). Each gives: view (s(pinner) p(age) X (server stopped) Y (page
   // stopped)), the page loaded (/ the entry page, 2 the one shown), + start the
-  // server, ! alert, q quit, e Settings enabled; '.' for nothing.
+  // server, ! alert, q quit, e page commands (Settings, Find, Print) on; '.' for nothing.
   const struct { const char* inputs; const char* steps; } rows[] = {
       {"LS", "s.+... p/...e"},
       {"LFRQQ", "s.+... ...!.. ...... ....q. ......"},   // no way back from a failed start
@@ -107,7 +107,7 @@ TEST(Session, WhatTheWindowShowsLoadsAndStarts) {
       const char* load = !step.load ? "." : *step.load == "http://127.0.0.1:3789/" ? "/" : "2";
       steps += std::string(steps.empty() ? "" : " ") + (step.show ? "spXY"[static_cast<int>(*step.show)] : '.') +
                load + (step.startServer ? '+' : '.') + (step.failure ? '!' : '.') + (step.quit ? 'q' : '.') +
-               (session.settingsEnabled() ? 'e' : '.');
+               (session.pageCommandsEnabled() ? 'e' : '.');
     }
     EXPECT_EQ(steps, row.steps) << row.inputs;
   }
