@@ -3,6 +3,7 @@
 # keys, observed through the servers' request logs, files, windows and screenshots.
 
 import ctypes
+import functools
 import os
 import random
 import re
@@ -11,6 +12,7 @@ import signal
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 from pathlib import Path
@@ -96,6 +98,35 @@ def accessible(pid, role, name, timeout=10):
             if app is not None and app.get_process_id() == pid:
                 return pyatspi.findDescendant(app, lambda o: o.getRoleName() == role and o.name == name)
     return eventually(find, timeout)
+
+
+def share(png, x, y, w, h, fx="u"):
+    # The mean of fx over a rectangle of a screenshot: its brightness, or for a test the share of pixels passing it.
+    return float(run("convert", png, "-crop", f"{w}x{h}+{x}+{y}", "-fx", fx, "-format", "%[fx:mean]", "info:") or 0)
+
+
+@functools.cache
+def glib_loop():
+    # GLib's default main context turning in a thread of its own, for the desktop stand-ins below.
+    from gi.repository import GLib
+    threading.Thread(target=GLib.MainLoop().run, daemon=True).start()
+
+
+def stand_in(name, path, interface, methods, answers):
+    # A desktop service on the test's private session bus, its name owned before Quorvel starts: the calls it
+    # gets, each answered with answers[method] (a value, or nothing), and a function emitting its signals.
+    from gi.repository import Gio, GLib
+    arg = lambda kind, way: f'<arg type="{kind}" direction="{way}"/>'  # noqa: E731
+    xml = "".join(f'<method name="{m}">{"".join(arg(t, "in") for t in ins.split())}{arg(out, "out") if out else ""}</method>'
+                  for m, ins, out in methods)
+    calls, bus = [], Gio.bus_get_sync(Gio.BusType.SESSION)
+    bus.register_object(path, Gio.DBusNodeInfo.new_for_xml(f'<node><interface name="{interface}">{xml}</interface></node>')
+                        .interfaces[0], lambda *c: (calls.append([c[4], *c[5].unpack()]), c[6].return_value(answers.get(c[4]))),
+                        None, None)
+    bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+                  GLib.Variant("(su)", (name, 4)), None, 0, -1, None)
+    glib_loop()
+    return calls, lambda signal, *values: bus.emit_signal(None, path, interface, signal, GLib.Variant(*values))
 
 
 def spread(png, x, y, w, h):
@@ -204,14 +235,14 @@ class QuorvelUi(unittest.TestCase):
         self.addCleanup(run.close)
         return run
 
-    def start(self, conf="", plist="", prefix=(), wait=True):
-        # Quorvel on a bundle whose pages (tests/ui/pages/keys.html) log each key and act on some,
+    def start(self, conf="", plist="", prefix=(), wait=True, page="keys.html"):
+        # Quorvel on a bundle whose pages (tests/ui/pages/keys.html, or `page`) log each key and act on some,
         # next to a second fake server on a port of its own: a foreign site, as far as Quorvel can tell.
         self.site, site = free_port(), f"{self.dir}/foreign"
         write(f"{site}/www/frame.html", "<p>framed</p><img src='/frame-image.txt'>")
         server = subprocess.Popen([BUILD / "tests/fake_server", "-b", f"tcp://127.0.0.1:{self.site}"], cwd=site)
         self.addCleanup(lambda: (server.kill(), server.wait()))
-        self.app, page = Bundle(self.dir, self.port, conf, plist), read(Path(__file__).parent / "pages/keys.html")
+        self.app, page = Bundle(self.dir, self.port, conf, plist), read(Path(__file__).parent / "pages" / page)
         for name in ("index.html", "second.html", "third.html"):
             self.app.serve(name, page.replace("FOREIGN", str(self.site)))
         self.running = self.quorvel(self.app, prefix=prefix)
@@ -452,6 +483,19 @@ class QuorvelUi(unittest.TestCase):
             if os.path.exists(f"{home}/{DATA}/secret_key_base"):
                 self.assertEqual(os.stat(f"{home}/{DATA}/secret_key_base").st_mode & 0o777, 0o600, where)
         self.assertLessEqual({"secret_key_base", "window-state"}, written, "the runs got as far as writing both")
+
+    def test_the_window_and_the_page_follow_the_desktops_dark_style_as_it_changes(self):
+        from gi.repository import GLib
+        _, emit = stand_in("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings",
+                           [("ReadOne", "s s", "v")], {"ReadOne": GLib.Variant("(v)", (GLib.Variant("u", 1),))})
+        self.start(page="desktop.html")
+        self.until(lambda: "/log?dark=true|" in self.app.requests(), "dark from the first page")
+        shots = [screenshot("dark.png", self.running.main_window())]
+        emit("SettingChanged", "(ssv)", ("org.freedesktop.appearance", "color-scheme", GLib.Variant("u", 2)))
+        self.until(lambda: "/log?dark=false|" in self.app.requests(), "the open page hears the change")
+        shots.append(screenshot("light.png", self.running.main_window()))
+        for x, y in ((300, 5), (700, 500)):  # the menu bar, then the page
+            self.assertEqual([share(png, x, y, 50, 10) > 0.5 for png in shots], [False, True], (x, y))
 
 
 if __name__ == "__main__":
