@@ -19,6 +19,8 @@
 #include "web/downloads.h"
 #include "web/navigation_policy.h"
 #include "web/page_dialogs.h"
+#include "web/page_notifications.h"
+#include "web/page_permissions.h"
 #include "web/page_zoom.h"
 #include "web/settings_command.h"
 #include "web/swipe_gestures.h"
@@ -81,6 +83,8 @@ class MainWindow {
   std::unique_ptr<NavigationPolicy> navigationPolicy_;
   std::unique_ptr<PageDialogs> pageDialogs_;
   std::unique_ptr<Downloads> downloads_;
+  std::unique_ptr<PagePermissions> pagePermissions_;
+  std::unique_ptr<PageNotifications> pageNotifications_;
   SignalConnections connections_;
   int width_ = 0, height_ = 0;  // the last size the user gave it, maximized or not
   bool noticeWasShown_ = false;  // before an element of the page went full screen

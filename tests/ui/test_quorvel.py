@@ -497,6 +497,29 @@ class QuorvelUi(unittest.TestCase):
         for x, y in ((300, 5), (700, 500)):  # the menu bar, then the page
             self.assertEqual([share(png, x, y, 50, 10) > 0.5 for png in shots], [False, True], (x, y))
 
+    def test_the_servers_pages_notify_through_the_desktop_and_a_click_brings_the_window_back(self):
+        from gi.repository import GLib
+        calls, emit = stand_in("org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications",
+                               [("Notify", "s u s s s as a{sv} i", "u"), ("CloseNotification", "u", "")],
+                               {"Notify": GLib.Variant("(u)", (7,))})
+        write(f"{self.dir}/foreign/www/notify.html",
+              "<script>Notification.requestPermission().then((a) => navigator.sendBeacon('/log?requested=' + a));</script>")
+        self.start(page="desktop.html")
+        # Granted from the first page without a question; geolocation refused; so is a foreign frame.
+        for told in ("permission=granted", "requested=granted", "notifications=granted", "geolocation=denied", "position=refused"):
+            self.until(lambda: f"/log?{told}|" in self.app.requests(), told)
+        self.until(lambda: "/log?requested=denied|" in read(f"{self.dir}/foreign/fake_requests.log"), "not a foreign frame")
+        press(self.running.main_window(), "F2")
+        self.until(lambda: calls, "a notification")
+        self.assertEqual(calls, [["Notify", "Quorvel", 0, "app.quorvel.Quorvel", "Backup done", "All 3 notes are saved.",
+                                  ["default", "Open"], {"desktop-entry": "app.quorvel.Quorvel"}, -1]])
+        window = self.running.main_window()
+        press(window, "ctrl+w")
+        self.until(lambda: not self.running.main_window(0.1), "the window hides")
+        emit("ActionInvoked", "(us)", (7, "default"))
+        self.until(lambda: "/log?clicked|" in self.app.requests(), "the page's onclick")
+        self.assertEqual(self.running.main_window(10), window, "the window comes back")
+
 
 if __name__ == "__main__":
     unittest.main()

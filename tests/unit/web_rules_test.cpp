@@ -8,6 +8,7 @@
 #include "web/cursor_idle.h"
 #include "web/download_name.h"
 #include "web/navigation_rules.h"
+#include "web/permission_rules.h"
 #include "web/zoom_levels.h"
 
 namespace quorvel {
@@ -34,6 +35,16 @@ TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
     EXPECT_EQ(outcome, row.outcome) << row.url;
   }
   EXPECT_FALSE(isLocal("http://127.0.0.1:3789/", originOf("http://127.0.0.1:3789/", 4000))) << "the given port counts";
+}
+
+TEST(PermissionRules, NotificationsForTheServersOriginOnly) {
+  const LocalOrigin server = originOf("http://127.0.0.1:3789/", 3789);
+  EXPECT_TRUE(permissionGranted("notifications", "http://127.0.0.1:3789", server));
+  for (const char* origin : {"http://127.0.0.1:3790", "https://127.0.0.1:3789", "http://localhost:3789", "http://127.0.0.1",
+                             "null", "", "http://127.0.0.1:3789.evil.example", "http://127.0.0.1:37890"})
+    EXPECT_FALSE(permissionGranted("notifications", origin, server)) << origin;
+  for (const char* permission : {"geolocation", "camera", "microphone", "clipboard-read", "Notifications", ""})
+    EXPECT_FALSE(permissionGranted(permission, "http://127.0.0.1:3789", server)) << permission;
 }
 
 TEST(DownloadName, SafeAndNumberedNames) {
