@@ -520,6 +520,16 @@ class QuorvelUi(unittest.TestCase):
         self.until(lambda: "/log?clicked|" in self.app.requests(), "the page's onclick")
         self.assertEqual(self.running.main_window(10), window, "the window comes back")
 
+    def test_misspelt_words_are_underlined_as_they_are_typed_with_suggestions_in_the_context_menu(self):
+        self.start(page="desktop.html")
+        for keys in ("Escape", "Tab"):  # into the first text area, then the second
+            press(self.running.main_window(), keys)
+            xdotool("type", "--delay", "40", "sentense wrds " if keys == "Escape" else "sentence words ")
+        shot, red = screenshot("spelling.png", self.running.main_window()), "r>0.6 && g<0.35 && b<0.35"
+        self.assertEqual([share(shot, x, 40, 300, 40, red) > 0 for x in (10, 620)], [True, False], "underlined, not")
+        xdotool("mousemove", "--window", self.running.main_window(), "30", "55", "click", "3")
+        self.assertTrue(accessible(self.running.process.pid, "menu item", "sentence"), "a suggestion")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -9,6 +9,7 @@
 #include "web/download_name.h"
 #include "web/navigation_rules.h"
 #include "web/permission_rules.h"
+#include "web/spelling_languages.h"
 #include "web/zoom_levels.h"
 
 namespace quorvel {
@@ -45,6 +46,17 @@ TEST(PermissionRules, NotificationsForTheServersOriginOnly) {
     EXPECT_FALSE(permissionGranted("notifications", origin, server)) << origin;
   for (const char* permission : {"geolocation", "camera", "microphone", "clipboard-read", "Notifications", ""})
     EXPECT_FALSE(permissionGranted(permission, "http://127.0.0.1:3789", server)) << permission;
+}
+
+TEST(SpellingLanguages, TheLocalesLanguagesThatHaveADictionaryElseAmericanEnglish) {
+  const std::set<std::string> installed{"de_CH", "de_DE", "en_GB", "en_US", "fr_FR"};
+  // The locale's names, then the dictionaries chosen (a bare language takes its first dictionary).
+  const std::pair<std::vector<std::string>, std::vector<std::string>> rows[] = {
+      {{"de_DE.UTF-8", "de_DE", "de.UTF-8", "de", "C"}, {"de_DE"}}, {{"de_AT.UTF-8", "de_AT", "de", "C"}, {"de_CH"}},
+      {{"fr_FR@euro", "fr", "en_GB", "en", "C"}, {"fr_FR", "en_GB"}}, {{"de_DE", "de", "en_US", "en"}, {"de_DE", "en_US"}},
+      {{"pt_BR.UTF-8", "pt_BR", "pt", "C"}, {"en_US"}}, {{"C"}, {"en_US"}}, {{}, {"en_US"}}};
+  for (const auto& [names, chosen] : rows) EXPECT_EQ(spellingLanguages(names, installed), chosen) << testing::PrintToString(names);
+  EXPECT_EQ(spellingLanguages({"en_US", "en"}, {"en"}), std::vector<std::string>{"en"});
 }
 
 TEST(DownloadName, SafeAndNumberedNames) {
