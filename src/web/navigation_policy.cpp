@@ -42,10 +42,11 @@ gboolean decidePolicy(WebKitWebView* webView, WebKitPolicyDecision* decision, We
   }
   if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
     OptionalURL url = urlOf(webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision)));
-    if (decideNavigationAction(url, *origin) == Navigation::Allow) {
+    Navigation navigation = decideNavigationAction(url, *origin);
+    if (navigation == Navigation::Allow) {
       webkit_policy_decision_use(decision);
     } else {
-      openWithDesktop(*url, GTK_WIDGET(webView));
+      if (navigation == Navigation::HandToDesktop) openWithDesktop(*url, GTK_WIDGET(webView));
       webkit_policy_decision_ignore(decision);
     }
     return TRUE;

@@ -11,7 +11,7 @@ using UriPtr = CPtr<GUri, g_uri_unref>;
 
 // The schemes WebKit loads by itself; anything else is the desktop's business.
 bool webKitLoads(const char* scheme) {
-  for (const char* loadable : {"http", "https", "blob", "file"}) {
+  for (const char* loadable : {"http", "https", "blob"}) {
     if (g_strcmp0(scheme, loadable) == 0) return true;
   }
   return false;
@@ -39,6 +39,7 @@ bool isLocal(const OptionalURL& url, const LocalOrigin& origin) {
 Navigation decideNavigationAction(const OptionalURL& url, const LocalOrigin& origin) {
   if (isLocal(url, origin)) return Navigation::Allow;
   UriPtr uri(g_uri_parse(url->c_str(), G_URI_FLAGS_NONE, nullptr));
+  if (uri && g_strcmp0(g_uri_get_scheme(uri.get()), "file") == 0) return Navigation::Ignore;
   return uri && webKitLoads(g_uri_get_scheme(uri.get())) ? Navigation::Allow : Navigation::HandToDesktop;
 }
 

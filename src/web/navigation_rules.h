@@ -26,11 +26,14 @@ bool isLocal(const OptionalURL& url, const LocalOrigin& origin);
 enum class Navigation {
   Allow,          // load it here
   HandToDesktop,  // open it with the desktop's default handler, and not here
+  Ignore,         // neither: the page stays as it is
 };
 
 // A navigation action as WebKitGTK reports it, without knowing the frame: local
-// URLs load, and so do others WebKit can load itself (http, https, blob, file),
-// until their response shows whether they are the main frame's.
+// URLs load, and so do others WebKit can load itself (http, https, blob), until
+// their response shows whether they are the main frame's. A file: URL is ignored:
+// the server's pages cannot ask for one, so it is a file dropped on a page that
+// did not take it, which WebKit would show in place of the application.
 Navigation decideNavigationAction(const OptionalURL& url, const LocalOrigin& origin);
 
 // The response to a navigation: the main frame's main resource stays only if local.

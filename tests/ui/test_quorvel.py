@@ -129,6 +129,23 @@ def stand_in(name, path, interface, methods, answers):
     return calls, lambda signal, *values: bus.emit_signal(None, path, interface, signal, GLib.Variant(*values))
 
 
+def drag_source(path):
+    # A window offering the file at `path` to drag, as a file manager does.
+    import gi
+    gi.require_versions({"Gtk": "3.0", "Gdk": "3.0"})
+    from gi.repository import Gdk, GLib, Gtk
+
+    def show():
+        window, source = Gtk.Window(title="Drag source"), Gtk.Button(label=Path(path).name)
+        source.drag_source_set(Gdk.ModifierType.BUTTON1_MASK, [], Gdk.DragAction.COPY)
+        source.drag_source_add_uri_targets()
+        source.connect("drag-data-get", lambda *args: args[2].set_uris([Path(path).as_uri()]))
+        window.add(source)
+        window.show_all()
+    GLib.idle_add(show)
+    glib_loop()
+
+
 def spread(png, x, y, w, h):
     # The spread of brightness (0..1) over a rectangle of a screenshot: 0 is flat.
     return float(run("convert", png, "-crop", f"{w}x{h}+{x}+{y}", "-colorspace", "Gray", "-format",
@@ -529,6 +546,22 @@ class QuorvelUi(unittest.TestCase):
         self.assertEqual([share(shot, x, 40, 300, 40, red) > 0 for x in (10, 620)], [True, False], "underlined, not")
         xdotool("mousemove", "--window", self.running.main_window(), "30", "55", "click", "3")
         self.assertTrue(accessible(self.running.process.pid, "menu item", "sentence"), "a suggestion")
+
+    def test_a_dropped_file_goes_to_a_drop_zone_and_elsewhere_does_nothing(self):
+        drag_source(self.start(page="desktop.html").app / "www/index.html")
+        window, source = self.running.main_window(), xdotool("search", "--sync", "--name", "^Drag source$")
+        xdotool("windowmove", "--sync", window, "0", "0", "windowmove", "--sync", source, "1350", "300")
+        for y in ("150", "400"):  # the drop zone, then below it
+            entered = self.app.requests().count("/log?dragenter")
+            xdotool("windowactivate", "--sync", source, "mousemove", "--window", source, "10", "10", "mousedown", "1")
+            for move in [("mousemove_relative", "--", "-20", "0")] * 3 + [("mousemove", "--window", window, x, y)
+                                                                           for x in ("300", "250", "200", "160", "150")]:
+                xdotool("sleep", "0.15", *move)
+            xdotool("sleep", "0.3", "mouseup", "1")
+            self.until(lambda: self.app.requests().count("/log?dragenter") > entered, "the drag reaches the page")
+        self.key("x", "/log?key=x")
+        self.assertEqual((read(self.opened), self.app.requests().count("GET /|"), self.app.requests().count("dropped=")),
+                         ("", 1, 1), "the drop zone's drop, and nothing opened or loaded")
 
 
 if __name__ == "__main__":

@@ -17,22 +17,23 @@ namespace {
 
 TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
   const LocalOrigin origin = originOf("http://127.0.0.1:3789/", 3789);
-  // Each row: the URL (empty for none), then what the main frame, a sub-frame's
-  // response and a new-window request do with it: L(oad), D(esktop), N(othing).
+  // Each row: the URL (empty for none), then what the main frame, a sub-frame and
+  // a new-window request do with it: L(oad), D(esktop), N(othing).
   const struct { const char* url; const char* outcome; } rows[] = {
       {"", "LLN"}, {"http://127.0.0.1:3789/", "LLL"}, {"http://127.0.0.1:3789/notes/1?x=1#top", "LLL"},
       {"https://127.0.0.1:3789/", "LLL"},  // the scheme is not compared
       {"http://127.0.0.1:3790/", "DLD"}, {"http://127.0.0.1/", "DLD"}, {"http://localhost:3789/", "DLD"},
       {"https://example.com/", "DLD"}, {"about:blank", "LLL"}, {"data:text/html,hi", "LLL"}, {"not a url", "DDD"},
-      {"mailto:someone@example.com", "DDD"}, {"file:///etc/hosts", "DLD"}, {"blob:http://127.0.0.1:3789/0b1c", "DLD"}};
+      {"mailto:someone@example.com", "DDD"}, {"file:///etc/hosts", "NND"}, {"blob:http://127.0.0.1:3789/0b1c", "DLD"}};
   for (const auto& row : rows) {
     OptionalURL url = *row.url ? OptionalURL(row.url) : std::nullopt;
     // The action, then (for what WebKit loads itself) the response.
     auto loads = [&](bool mainFrame) {
-      return decideNavigationAction(url, origin) == Navigation::Allow &&
-             (!url || decideResponse(*url, mainFrame, origin) == Navigation::Allow);
+      Navigation action = decideNavigationAction(url, origin);
+      if (action != Navigation::Allow) return "LDN"[static_cast<int>(action)];
+      return !url || decideResponse(*url, mainFrame, origin) == Navigation::Allow ? 'L' : 'D';
     };
-    std::string outcome{"DL"[loads(true)], "DL"[loads(false)], "NLD"[static_cast<int>(decideNewWindow(url, origin))]};
+    std::string outcome{loads(true), loads(false), "NLD"[static_cast<int>(decideNewWindow(url, origin))]};
     EXPECT_EQ(outcome, row.outcome) << row.url;
   }
   EXPECT_FALSE(isLocal("http://127.0.0.1:3789/", originOf("http://127.0.0.1:3789/", 4000))) << "the given port counts";
