@@ -80,7 +80,11 @@ void DarkStyle::followGSettings() {
 }
 
 void DarkStyle::apply(bool dark) {
-  if (GtkSettings* settings = gtk_settings_get_default()) {
+  GtkSettings* settings = gtk_settings_get_default();
+  gboolean current = FALSE;
+  if (settings) g_object_get(settings, "gtk-application-prefer-dark-theme", &current, nullptr);
+  // Setting it, even to the value it has, makes GTK reload its theme and WebKit resend its settings.
+  if (settings && static_cast<bool>(current) != dark) {
     g_object_set(settings, "gtk-application-prefer-dark-theme", dark, nullptr);
   }
 }
