@@ -60,8 +60,7 @@ void DarkStyle::askPortal(bool readOne) {
           VariantPtr value(g_variant_get_child_value(reply.get(), 0));
           dark = portalPrefersDark(value.get());
         }
-        g_debug("The Settings portal %s", dark ? (*dark ? "prefers dark" : "does not prefer dark")
-                                               : error.message().c_str());
+        if (!dark) g_debug("No colour scheme from the Settings portal: %s", reply ? "not a number" : error.message().c_str());
         if (dark) return apply(*dark);
         self->followGSettings();
       },
