@@ -20,8 +20,8 @@ PagePermissions::PagePermissions(WebKitWebView* webView, LocalOrigin server) : s
   grantNotifications(context, &server_);
   connections_.add(context, "initialize-notification-permissions", G_CALLBACK(grantNotifications), &server_);
   // WebKit asks here at every requestPermission(), granted or not, and without
-  // saying whose request it is: the server's pages answer it themselves, as the
-  // standard has it for a permission already granted, and what asks here is refused.
+  // saying whose request it is: the server's pages answer it themselves, at once,
+  // as for any permission already granted, and what asks here is refused.
   const std::string script = "if (location.origin === '" + originText(server_) +
                              "') Notification.requestPermission = function (callback) {"
                              "  if (callback) callback('granted');"
