@@ -54,5 +54,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://quorvel.app/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the bundled sample application loads besides the interpreter's own library.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "ruby, puma, ruby-rack, ruby-sqlite3")
+# Spell checking needs a dictionary; other languages' hunspell dictionaries work when installed.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hunspell-en-us")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -13,9 +13,10 @@ deb=$(echo "$tmp/out/quorvel_"*"_$(dpkg --print-architecture).deb") && version=$
  find app -type f | sed 's|^|usr/lib/quorvel/Quorvel.app/Contents/Resources/|') | sort >"$tmp/expected"
 dpkg-deb -c "$deb" | grep -v '^d' | sed -E 's/^([^ ]+ +){5}\.\///' | sort | diff "$tmp/expected" -
 depends=", $(dpkg-deb -f "$deb" Depends),"
-for d in ruby puma ruby-rack ruby-sqlite3 libruby3.1 libgtk-3-0 libwebkit2gtk-4.1-0; do
+for d in ruby puma ruby-rack ruby-sqlite3 libruby3.1 libgtk-3-0 libwebkit2gtk-4.1-0 libenchant-2-2; do
   [[ $depends == *", $d"[\ ,]* ]] || { echo "Depends lacks $d:$depends"; exit 1; }
 done
+[ "$(dpkg-deb -f "$deb" Recommends)" = hunspell-en-us ]  # spelling's dictionary, replaceable by others
 dpkg -x "$deb" "$tmp/root"
 desktop-file-validate "$tmp/root/usr/share/applications/app.quorvel.Quorvel.desktop"
 appstreamcli validate --no-net "$tmp/root/usr/share/metainfo/app.quorvel.Quorvel.metainfo.xml" >/dev/null

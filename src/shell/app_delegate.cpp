@@ -65,6 +65,8 @@ void AppDelegate::applicationWillFinishLaunching() {
 void AppDelegate::applicationDidFinishLaunching() {
   // Closing the window must not quit: only Quit (or a signal) ends Quorvel.
   g_application_hold(G_APPLICATION(app_));
+  // Asked first: the answer usually comes before the window is first drawn.
+  darkStyle_ = std::make_unique<DarkStyle>(g_application_get_dbus_connection(G_APPLICATION(app_)));
   window_ = std::make_unique<MainWindow>(
       app_, settings_,
       MainWindow::Events{[this] { apply(session_.pageProcessEnded(g_get_monotonic_time())); },

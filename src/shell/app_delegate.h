@@ -11,6 +11,7 @@
 
 #include "base/app_error.h"
 #include "server/server_controller.h"
+#include "shell/dark_style.h"
 #include "shell/main_window.h"
 #include "shell/session.h"
 #include "update/update_checker.h"
@@ -55,6 +56,7 @@ class AppDelegate {
   UpdateChecker updater_;
   Session session_;
   std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<DarkStyle> darkStyle_;
   std::unique_ptr<ServerEnd> serverEnd_;  // how the server last ended
   SignalConnections connections_;
   unsigned signalSources_[3] = {};

@@ -30,6 +30,8 @@ int main(int argc, char** argv) {
   }
   // X11 takes WM_CLASS from it; the desktop entry's StartupWMClass names the id.
   g_set_prgname(kApplicationId);
+  // The name notifications carry.
+  g_set_application_name("Quorvel");
   logMilestone("settings ready");
 
   auto app = GRef<GtkApplication>::adopt(newApplication(kApplicationId));

@@ -8,6 +8,7 @@
 #include "shell/message_dialog.h"
 #include "shell/window_state.h"
 #include "web/launch_token_load.h"
+#include "web/spell_checking.h"
 #include "web/web_process_start.h"
 
 namespace quorvel {
@@ -127,6 +128,10 @@ void MainWindow::buildWebView() {
   webkit_settings_set_enable_fullscreen(webSettings, TRUE);
   webkit_settings_set_media_playback_requires_user_gesture(webSettings, FALSE);
   webkit_settings_set_zoom_text_only(webSettings, FALSE);
+  enableSpellChecking(context.get());
+  // Before its web process starts, which takes the permissions along.
+  pagePermissions_ = std::make_unique<PagePermissions>(webView_, originOf(settings_.baseURL, settings_.port));
+  pageNotifications_ = std::make_unique<PageNotifications>(webView_);
   // Its web process boots alongside the server and the window rather than after them.
   startWebProcess(webView_);
   // Before any page: the first one shows at the saved zoom and learns the connection from its cookie.

@@ -22,6 +22,8 @@
 #include "web/navigation_policy.h"
 #include "web/page_dialogs.h"
 #include "web/page_printing.h"
+#include "web/page_notifications.h"
+#include "web/page_permissions.h"
 #include "web/page_zoom.h"
 #include "web/settings_command.h"
 #include "web/swipe_gestures.h"
@@ -94,6 +96,8 @@ class MainWindow {
   std::unique_ptr<FindBar> findBar_;
   std::unique_ptr<PagePrinting> pagePrinting_;
   std::unique_ptr<PageContextMenu> contextMenu_;
+  std::unique_ptr<PagePermissions> pagePermissions_;
+  std::unique_ptr<PageNotifications> pageNotifications_;
   SignalConnections connections_;
   int width_ = 0, height_ = 0;  // the last size the user gave it, maximized or not
   bool noticeWasShown_ = false;  // before an element of the page went full screen

@@ -7,7 +7,7 @@ using UriPtr = CPtr<GUri, g_uri_unref>;
 
 // The schemes WebKit loads by itself; anything else is the desktop's business.
 bool webKitLoads(const char* scheme) {
-  for (const char* loadable : {"http", "https", "blob", "file"}) {
+  for (const char* loadable : {"http", "https", "blob"}) {
     if (g_strcmp0(scheme, loadable) == 0) return true;
   }
   return false;
@@ -40,7 +40,11 @@ bool isLocal(const OptionalURL& url, const LocalOrigin& origin) {
 Navigation decideNavigationAction(const OptionalURL& url, const LocalOrigin& origin, bool userStarted) {
   if (isLocal(url, origin)) return Navigation::Allow;
   UriPtr uri = parsePageURL(*url);
-  if (uri && webKitLoads(g_uri_get_scheme(uri.get()))) return Navigation::Allow;
+  const char* scheme = uri ? g_uri_get_scheme(uri.get()) : nullptr;
+  // The server's pages cannot ask for a file: URL; it is a file dropped on a page
+  // that did not take it, which WebKit would show in place of the application.
+  if (g_strcmp0(scheme, "file") == 0) return Navigation::Drop;
+  if (webKitLoads(scheme)) return Navigation::Allow;
   return userStarted ? Navigation::HandToDesktop : Navigation::Drop;
 }
 

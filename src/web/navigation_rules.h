@@ -32,14 +32,15 @@ bool isLocal(const OptionalURL& url, const LocalOrigin& origin);
 enum class Navigation {
   Allow,          // load it here
   HandToDesktop,  // open it with the desktop's default handler, and not here
-  Drop,           // nothing happens
+  Drop,           // nothing happens: the page stays as it is
 };
 
 // A navigation action as WebKitGTK reports it, without knowing the frame: local
-// URLs load, and so do others WebKit can load itself (http, https, blob, file),
-// until their response shows whether they are the main frame's. Another
-// program's URL (mailto:, magnet:, ...) goes to the desktop only when the user
-// started the navigation: a foreign frame must not launch programs by itself.
+// URLs load, and so do others WebKit can load itself (http, https, blob), until
+// their response shows whether they are the main frame's. A file: URL is dropped
+// (see the rule). Another program's URL (mailto:, magnet:, ...) goes to the
+// desktop only when the user started the navigation: a foreign frame must not
+// launch programs by itself.
 Navigation decideNavigationAction(const OptionalURL& url, const LocalOrigin& origin, bool userStarted);
 
 // The response to a navigation: the main frame's main resource stays only if local.

@@ -3,6 +3,7 @@
 # keys, observed through the servers' request logs, files, windows and screenshots.
 
 import ctypes
+import functools
 import glob
 import os
 import random
@@ -12,6 +13,7 @@ import signal
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 from pathlib import Path
@@ -139,6 +141,52 @@ def showing(pid, *roles):
     return [bool(shown_names(pid, role)) for role in roles]
 
 
+def share(png, x, y, w, h, fx="u"):
+    # The mean of fx over a rectangle of a screenshot: its brightness, or for a test the share of pixels passing it.
+    return float(run("convert", png, "-crop", f"{w}x{h}+{x}+{y}", "-fx", fx, "-format", "%[fx:mean]", "info:") or 0)
+
+
+@functools.cache
+def glib_loop():
+    # GLib's default main context turning in a thread of its own, for the desktop stand-ins below.
+    from gi.repository import GLib
+    threading.Thread(target=GLib.MainLoop().run, daemon=True).start()
+
+
+def stand_in(name, path, interface, methods, answers):
+    # A desktop service on the test's private session bus, its name owned before Quorvel starts: the calls it
+    # gets, each answered with answers[method] (a value, or nothing), and a function emitting its signals.
+    from gi.repository import Gio, GLib
+    arg = lambda kind, way: f'<arg type="{kind}" direction="{way}"/>'  # noqa: E731
+    xml = "".join(f'<method name="{m}">{"".join(arg(t, "in") for t in ins.split())}{arg(out, "out") if out else ""}</method>'
+                  for m, ins, out in methods)
+    calls, bus = [], Gio.bus_get_sync(Gio.BusType.SESSION)
+    bus.register_object(path, Gio.DBusNodeInfo.new_for_xml(f'<node><interface name="{interface}">{xml}</interface></node>')
+                        .interfaces[0], lambda *c: (calls.append([c[4], *c[5].unpack()]), c[6].return_value(answers.get(c[4]))),
+                        None, None)
+    bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+                  GLib.Variant("(su)", (name, 4)), None, 0, -1, None)
+    glib_loop()
+    return calls, lambda signal, *values: bus.emit_signal(None, path, interface, signal, GLib.Variant(*values))
+
+
+def drag_source(path):
+    # A window offering the file at `path` to drag, as a file manager does.
+    import gi
+    gi.require_versions({"Gtk": "3.0", "Gdk": "3.0"})
+    from gi.repository import Gdk, GLib, Gtk
+
+    def show():
+        window, source = Gtk.Window(title="Drag source"), Gtk.Button(label=Path(path).name)
+        source.drag_source_set(Gdk.ModifierType.BUTTON1_MASK, [], Gdk.DragAction.COPY)
+        source.drag_source_add_uri_targets()
+        source.connect("drag-data-get", lambda *args: args[2].set_uris([Path(path).as_uri()]))
+        window.add(source)
+        window.show_all()
+    GLib.idle_add(show)
+    glib_loop()
+
+
 def spread(png, x, y, w, h):
     # The spread of brightness (0..1) over a rectangle of a screenshot: 0 is flat.
     return float(run("convert", png, "-crop", f"{w}x{h}+{x}+{y}", "-colorspace", "Gray", "-format",
@@ -246,7 +294,7 @@ class QuorvelUi(unittest.TestCase):
         return run
 
     def start(self, conf="", plist="", prefix=(), wait=True, page="keys.html"):
-        # Quorvel on a bundle whose pages (tests/ui/pages/keys.html) log each key and act on some,
+        # Quorvel on a bundle whose pages (tests/ui/pages/keys.html, or `page`) log each key and act on some,
         # next to a second fake server on a port of its own: a foreign site, as far as Quorvel can tell.
         self.site, site = free_port(), f"{self.dir}/foreign"
         write(f"{site}/www/frame.html", "<p>framed</p><img src='/frame-image.txt'>")
@@ -587,6 +635,68 @@ class QuorvelUi(unittest.TestCase):
             if os.path.exists(f"{home}/{DATA}/secret_key_base"):
                 self.assertEqual(os.stat(f"{home}/{DATA}/secret_key_base").st_mode & 0o777, 0o600, where)
         self.assertLessEqual({"secret_key_base", "window-state"}, written, "the runs got as far as writing both")
+
+    def test_the_window_and_the_page_follow_the_desktops_dark_style_as_it_changes(self):
+        from gi.repository import GLib
+        _, emit = stand_in("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings",
+                           [("ReadOne", "s s", "v")], {"ReadOne": GLib.Variant("(v)", (GLib.Variant("u", 1),))})
+        self.start(page="desktop.html")
+        self.until(lambda: "/log?dark=true|" in self.app.requests(), "dark from the first page")
+        shots = [screenshot("dark.png", self.running.main_window())]
+        emit("SettingChanged", "(ssv)", ("org.freedesktop.appearance", "color-scheme", GLib.Variant("u", 2)))
+        self.until(lambda: "/log?dark=false|" in self.app.requests(), "the open page hears the change")
+        shots.append(screenshot("light.png", self.running.main_window()))
+        for x, y in ((300, 5), (700, 500)):  # the menu bar, then the page
+            self.assertEqual([share(png, x, y, 50, 10) > 0.5 for png in shots], [False, True], (x, y))
+
+    def test_the_servers_pages_notify_through_the_desktop_and_a_click_brings_the_window_back(self):
+        from gi.repository import GLib
+        calls, emit = stand_in("org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications",
+                               [("Notify", "s u s s s as a{sv} i", "u"), ("CloseNotification", "u", "")],
+                               {"Notify": GLib.Variant("(u)", (7,))})
+        write(f"{self.dir}/foreign/www/notify.html",
+              "<script>Notification.requestPermission().then((a) => navigator.sendBeacon('/log?requested=' + a));</script>")
+        self.start(page="desktop.html")
+        # Granted from the first page without a question; geolocation refused; so is a foreign frame.
+        for told in ("permission=granted", "requested=granted", "notifications=granted", "geolocation=denied", "position=refused"):
+            self.until(lambda: f"/log?{told}|" in self.app.requests(), told)
+        self.until(lambda: "/log?requested=denied|" in read(f"{self.dir}/foreign/fake_requests.log"), "not a foreign frame")
+        press(self.running.main_window(), "F2")
+        self.until(lambda: calls, "a notification")
+        self.assertEqual(calls, [["Notify", "Quorvel", 0, "app.quorvel.Quorvel", "Backup done", "All 3 notes are saved.",
+                                  ["default", "Open"], {"desktop-entry": "app.quorvel.Quorvel"}, -1]])
+        window = self.running.main_window()
+        press(window, "ctrl+w")
+        self.until(lambda: not self.running.main_window(0.1), "the window hides")
+        emit("ActionInvoked", "(us)", (7, "default"))
+        self.until(lambda: "/log?clicked|" in self.app.requests(), "the page's onclick")
+        self.assertEqual(self.running.main_window(10), window, "the window comes back")
+
+    def test_misspelt_words_are_underlined_as_they_are_typed_with_suggestions_in_the_context_menu(self):
+        self.start(page="desktop.html")
+        for keys in ("Escape", "Tab"):  # into the first text area, then the second
+            press(self.running.main_window(), keys)
+            xdotool("type", "--delay", "40", "sentense wrds " if keys == "Escape" else "sentence words ")
+        shot, red = screenshot("spelling.png", self.running.main_window()), "r>0.6 && g<0.35 && b<0.35"
+        self.assertEqual([share(shot, x, 40, 300, 40, red) > 0 for x in (10, 620)], [True, False], "underlined, not")
+        xdotool("mousemove", "--window", self.running.main_window(), "30", "55", "click", "3")
+        self.assertTrue(accessible(self.running.process.pid, "menu item", "sentence"), "a suggestion")
+
+    def test_a_dropped_file_goes_to_a_drop_zone_and_elsewhere_does_nothing(self):
+        drag_source(self.start(page="desktop.html").app / "www/index.html")
+        window, source = self.running.main_window(), xdotool("search", "--sync", "--name", "^Drag source$")
+        xdotool("windowmove", "--sync", window, "0", "0", "windowmove", "--sync", source, "1350", "300")
+        for y in ("150", "400"):  # the drop zone, then below it
+            entered = self.app.requests().count("/log?dragenter")
+            xdotool("windowactivate", "--sync", source, "mousemove", "--window", source, "10", "10", "mousedown", "1")
+            for move in [("mousemove_relative", "--", "-20", "0")] * 3 + [("mousemove", "--window", window, x, y)
+                                                                           for x in ("300", "250", "200", "160", "150")]:
+                xdotool("sleep", "0.15", *move)
+            xdotool("sleep", "0.3", "mouseup", "1")
+            self.until(lambda: self.app.requests().count("/log?dragenter") > entered, "the drag reaches the page")
+        self.key("x", "/log?key=x")
+        self.assertEqual((read(self.opened), self.app.requests().count("GET /|"), self.app.requests().count("dropped=")),
+                         ("", 1, 1), "the drop zone's drop, and nothing opened or loaded")
 
 
 if __name__ == "__main__":

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "shell/app_delegate.h"
+#include "shell/color_scheme.h"
 #include "shell/find_progress.h"
 #include "shell/main_menu.h"
 #include "shell/session.h"
@@ -65,6 +66,18 @@ TEST(FindProgress, WhereTheFindBarSaysItIs) {
     }
     EXPECT_EQ(progress.text(), row.text) << row.events;
   }
+}
+
+TEST(ColorScheme, ThePortalsNumberOrGnomesSettingSaysDark) {
+  // The portal's answer (ReadOne's, or Read's one variant deeper), then D(ark), L(ight) or ? (no answer: GNOME's
+  // setting is asked).
+  for (auto [answer, dark] : {std::pair{"<uint32 1>", 'D'}, {"<<uint32 1>>", 'D'}, {"<uint32 0>", 'L'}, {"<<uint32 2>>", 'L'},
+                              {"<uint32 7>", 'L'}, {"<int32 1>", '?'}, {"<'prefer-dark'>", '?'}, {"@mv nothing", '?'}}) {
+    CPtr<GVariant, g_variant_unref> value(g_variant_parse(nullptr, answer, nullptr, nullptr, nullptr));
+    std::optional<bool> prefers = portalPrefersDark(value.get());
+    EXPECT_EQ(!prefers ? '?' : *prefers ? 'D' : 'L', dark) << answer;
+  }
+  EXPECT_TRUE(gsettingsPrefersDark("prefer-dark") && !gsettingsPrefersDark("prefer-light") && !gsettingsPrefersDark("default"));
 }
 
 TEST(Session, WhatTheWindowShowsLoadsAndStarts) {

@@ -14,6 +14,8 @@
 #include "web/download_file.h"
 #include "web/download_name.h"
 #include "web/navigation_rules.h"
+#include "web/permission_rules.h"
+#include "web/spelling_languages.h"
 #include "web/zoom_levels.h"
 
 namespace quorvel {
@@ -23,29 +25,51 @@ namespace fs = std::filesystem;
 
 TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
   const LocalOrigin origin = originOf("http://127.0.0.1:3789/", 3789);
-  // Each row: the URL (empty for none), then what the main frame, a sub-frame's
-  // response and a new-window request do with it: L(oad), D(esktop), N(othing);
-  // last, the action when no user started it: L, D, or X (dropped).
-  // A bare '%' and an escape that is not UTF-8 are as WebKit passes them on.
+  // Each row: the URL (empty for none), then what the main frame, a sub-frame and a
+  // new-window request do with it: L(oad), D(esktop), N(othing), X (dropped);
+  // last, the main frame's when no user started it. A bare '%' and an escape that
+  // is not UTF-8 are as WebKit passes them on.
   const struct { const char* url; const char* outcome; } rows[] = {
       {"", "LLNL"}, {"http://127.0.0.1:3789/", "LLLL"}, {"http://127.0.0.1:3789/notes?q=50%", "LLLL"},
       {"https://127.0.0.1:3789/", "LLLL"}, {"http://127.0.0.1:3789/caf%E9#top", "LLLL"},  // the scheme is not compared
-      {"http://127.0.0.1:3790/", "DLDL"}, {"http://127.0.0.1/", "DLDL"}, {"http://localhost:3789/", "DLDL"},
-      {"https://example.com/50%", "DLDL"}, {"about:blank", "LLLL"}, {"data:text/html,100%", "LLLL"},
+      {"http://127.0.0.1:3790/", "DLDD"}, {"http://127.0.0.1/", "DLDD"}, {"http://localhost:3789/", "DLDD"},
+      {"https://example.com/50%", "DLDD"}, {"about:blank", "LLLL"}, {"data:text/html,100%", "LLLL"},
       {"not a url", "DDDX"}, {"mailto:someone@example.com", "DDDX"}, {"magnet:?xt=urn:btih:0", "DDDX"},
-      {"file:///etc/hosts", "DLDL"}, {"blob:http://127.0.0.1:3789/0b1c", "DLDL"}};
+      {"file:///etc/hosts", "XXDX"}, {"blob:http://127.0.0.1:3789/0b1c", "DLDD"}};
   for (const auto& row : rows) {
     OptionalURL url = *row.url ? OptionalURL(row.url) : std::nullopt;
     // The action, then (for what WebKit loads itself) the response.
-    auto loads = [&](bool mainFrame) {
-      return decideNavigationAction(url, origin, true) == Navigation::Allow &&
-             (!url || decideResponse(*url, mainFrame, origin) == Navigation::Allow);
+    auto loads = [&](bool mainFrame, bool userStarted) {
+      Navigation action = decideNavigationAction(url, origin, userStarted);
+      if (action != Navigation::Allow) return "LDX"[static_cast<int>(action)];
+      return !url || decideResponse(*url, mainFrame, origin) == Navigation::Allow ? 'L' : 'D';
     };
-    std::string outcome{"DL"[loads(true)], "DL"[loads(false)], "NLD"[static_cast<int>(decideNewWindow(url, origin))],
-                        "LDX"[static_cast<int>(decideNavigationAction(url, origin, false))]};
+    std::string outcome{loads(true, true), loads(false, true), "NLD"[static_cast<int>(decideNewWindow(url, origin))],
+                        loads(true, false)};
     EXPECT_EQ(outcome, row.outcome) << row.url;
   }
   EXPECT_FALSE(isLocal("http://127.0.0.1:3789/", originOf("http://127.0.0.1:3789/", 4000))) << "the given port counts";
+}
+
+TEST(PermissionRules, NotificationsForTheServersOriginOnly) {
+  const LocalOrigin server = originOf("http://127.0.0.1:3789/", 3789);
+  EXPECT_TRUE(permissionGranted("notifications", "http://127.0.0.1:3789", server));
+  for (const char* origin : {"http://127.0.0.1:3790", "https://127.0.0.1:3789", "http://localhost:3789", "http://127.0.0.1",
+                             "null", "", "http://127.0.0.1:3789.evil.example", "http://127.0.0.1:37890"})
+    EXPECT_FALSE(permissionGranted("notifications", origin, server)) << origin;
+  for (const char* permission : {"geolocation", "camera", "microphone", "clipboard-read", "Notifications", ""})
+    EXPECT_FALSE(permissionGranted(permission, "http://127.0.0.1:3789", server)) << permission;
+}
+
+TEST(SpellingLanguages, TheLocalesLanguagesThatHaveADictionaryElseAmericanEnglish) {
+  const std::set<std::string> installed{"de_CH", "de_DE", "en_GB", "en_US", "fr_FR"};
+  // The locale's names, then the dictionaries chosen (a bare language takes its first dictionary).
+  const std::pair<std::vector<std::string>, std::vector<std::string>> rows[] = {
+      {{"de_DE.UTF-8", "de_DE", "de.UTF-8", "de", "C"}, {"de_DE"}}, {{"de_AT.UTF-8", "de_AT", "de", "C"}, {"de_CH"}},
+      {{"fr_FR@euro", "fr", "en_GB", "en", "C"}, {"fr_FR", "en_GB"}}, {{"de_DE", "de", "en_US", "en"}, {"de_DE", "en_US"}},
+      {{"pt_BR.UTF-8", "pt_BR", "pt", "C"}, {"en_US"}}, {{"C"}, {"en_US"}}, {{}, {"en_US"}}};
+  for (const auto& [names, chosen] : rows) EXPECT_EQ(spellingLanguages(names, installed), chosen) << testing::PrintToString(names);
+  EXPECT_EQ(spellingLanguages({"en_US", "en"}, {"en"}), std::vector<std::string>{"en"});
 }
 
 TEST(PageMenu, AnApplicationsMenuFromWhatWebKitOffers) {

@@ -1,0 +1,35 @@
+#pragma once
+// Follows the desktop's light or dark style, live: GTK's
+// gtk-application-prefer-dark-theme darkens the window, and WebKit hands it to the
+// page as prefers-color-scheme. The Settings portal is asked first and followed
+// through its SettingChanged signal; where no portal answers, GNOME's color-scheme
+// setting when its schema is installed; else GTK's own setting stays (light).
+
+#include "base/glib_ptr.h"
+
+#include <gio/gio.h>
+
+namespace quorvel {
+
+class DarkStyle {
+ public:
+  // `bus` is the session bus, or null when there is none.
+  explicit DarkStyle(GDBusConnection* bus);
+  ~DarkStyle();
+  DarkStyle(const DarkStyle&) = delete;
+  DarkStyle& operator=(const DarkStyle&) = delete;
+
+ private:
+  void askPortal(bool readOne);  // else Read
+  void followGSettings();
+  static void apply(bool dark);
+
+  GRef<GDBusConnection> bus_;
+  GRef<GCancellable> cancellable_ = GRef<GCancellable>::adopt(g_cancellable_new());
+  bool readOne_ = true;
+  unsigned subscription_ = 0;
+  GRef<GSettings> settings_;
+  SignalConnections connections_;
+};
+
+}  // namespace quorvel

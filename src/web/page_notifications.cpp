@@ -1,0 +1,128 @@
+#include "web/page_notifications.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace quorvel {
+namespace {
+
+constexpr const char* kServer = "org.freedesktop.Notifications";
+constexpr const char* kPath = "/org/freedesktop/Notifications";
+using VariantPtr = CPtr<GVariant, g_variant_unref>;
+
+struct Pending {
+  PageNotifications* self;
+  std::uint64_t id;
+};
+
+}  // namespace
+
+PageNotifications::PageNotifications(WebKitWebView* webView) : webView_(webView) {
+  GApplication* app = g_application_get_default();
+  bus_ = GRef<GDBusConnection>::retain(app ? g_application_get_dbus_connection(app) : nullptr);
+  // Without a session bus WebKit's own delivery may still find a way.
+  if (!bus_) return;
+  subscription_ = g_dbus_connection_signal_subscribe(
+      bus_.get(), kServer, kServer, nullptr, kPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+      [](GDBusConnection*, const char*, const char*, const char*, const char* name, GVariant* parameters, gpointer self) {
+        static_cast<PageNotifications*>(self)->serverSignal(name, parameters);
+      },
+      this, nullptr);
+  connections_.add(webView, "show-notification", G_CALLBACK(+[](PageNotifications* self, WebKitNotification* shown) {
+                     return static_cast<gboolean>(self->show(shown));
+                   }),
+                   this, G_CONNECT_SWAPPED);
+}
+
+PageNotifications::~PageNotifications() {
+  g_cancellable_cancel(cancellable_.get());
+  if (subscription_) g_dbus_connection_signal_unsubscribe(bus_.get(), subscription_);
+  for (auto& [id, shown] : shown_) g_signal_handler_disconnect(shown.notification.get(), shown.closedHandler);
+}
+
+bool PageNotifications::show(WebKitNotification* notification) {
+  const std::uint64_t id = webkit_notification_get_id(notification);
+  Shown& shown = shown_[id];
+  if (!shown.notification) {
+    shown.notification = GRef<WebKitNotification>::retain(notification);
+    // The page closed it, or WebKit did for another with the same tag.
+    auto closed = +[](PageNotifications* self, WebKitNotification* gone) {
+      const std::uint64_t goneId = webkit_notification_get_id(gone);
+      auto entry = self->shown_.find(goneId);
+      if (entry != self->shown_.end() && entry->second.serverId) {
+        self->call("CloseNotification", g_variant_new("(u)", entry->second.serverId));
+      }
+      self->forget(goneId);
+    };
+    shown.closedHandler = g_signal_connect_swapped(notification, "closed", G_CALLBACK(closed), this);
+  }
+  const char* appId = g_application_get_application_id(g_application_get_default());
+  GVariantBuilder hints;
+  g_variant_builder_init(&hints, G_VARIANT_TYPE_VARDICT);
+  g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string(appId ? appId : ""));
+  const char* actions[] = {"default", "Open", nullptr};
+  const char* title = webkit_notification_get_title(notification);
+  const char* body = webkit_notification_get_body(notification);
+  call("Notify",
+       g_variant_new("(susss^asa{sv}i)", g_get_application_name(), shown.serverId, appId ? appId : "",
+                     title ? title : "", body ? body : "", actions, &hints, -1),
+       G_VARIANT_TYPE("(u)"),
+       [](GObject* bus, GAsyncResult* result, gpointer data) {
+         std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
+         GErrorHolder error;
+         VariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, error.out()));
+         if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;
+         if (!reply) return g_debug("No notification shown: %s", error.message().c_str());
+         std::uint32_t serverId = 0;
+         g_variant_get(reply.get(), "(u)", &serverId);
+         pending->self->shownAs(pending->id, serverId);
+       },
+       new Pending{this, id});
+  return true;
+}
+
+void PageNotifications::shownAs(std::uint64_t id, std::uint32_t serverId) {
+  auto shown = shown_.find(id);
+  if (shown != shown_.end()) {
+    shown->second.serverId = serverId;
+  } else {
+    call("CloseNotification", g_variant_new("(u)", serverId));  // closed by the page meanwhile
+  }
+}
+
+void PageNotifications::serverSignal(const char* name, GVariant* parameters) {
+  std::uint32_t serverId = 0;
+  const char* action = nullptr;
+  if (g_strcmp0(name, "ActionInvoked") == 0 && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
+    g_variant_get(parameters, "(u&s)", &serverId, &action);
+  } else if (g_strcmp0(name, "NotificationClosed") == 0 && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(uu)"))) {
+    g_variant_get(parameters, "(uu)", &serverId, nullptr);
+  }
+  auto shown = std::find_if(shown_.begin(), shown_.end(),
+                            [&](const auto& entry) { return serverId && entry.second.serverId == serverId; });
+  if (shown == shown_.end()) return;  // another program's, or already gone
+  auto notification = GRef<WebKitNotification>::retain(shown->second.notification.get());
+  if (g_strcmp0(action, "default") == 0) {
+    webkit_notification_clicked(notification.get());
+    GtkWidget* window = gtk_widget_get_toplevel(GTK_WIDGET(webView_));
+    if (GTK_IS_WINDOW(window)) gtk_window_present(GTK_WINDOW(window));
+  } else if (!action) {
+    forget(shown->first);
+    webkit_notification_close(notification.get());  // tells the page
+  }
+}
+
+void PageNotifications::forget(std::uint64_t id) {
+  auto shown = shown_.find(id);
+  if (shown == shown_.end()) return;
+  g_signal_handler_disconnect(shown->second.notification.get(), shown->second.closedHandler);
+  shown_.erase(shown);
+}
+
+void PageNotifications::call(const char* method, GVariant* parameters, const GVariantType* reply,
+                             GAsyncReadyCallback done, void* data) {
+  g_dbus_connection_call(bus_.get(), kServer, kPath, kServer, method, parameters, reply, G_DBUS_CALL_FLAGS_NONE, -1,
+                         cancellable_.get(), done, data);
+}
+
+}  // namespace quorvel

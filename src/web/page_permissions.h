@@ -1,0 +1,25 @@
+#pragma once
+// The server's own pages may show notifications without asking: permission is
+// granted before their first script runs. Every other request, of any page, is
+// refused, and navigator.permissions.query() answers accordingly.
+
+#include "base/glib_ptr.h"
+#include "web/navigation_rules.h"
+
+#include <webkit2/webkit2.h>
+
+namespace quorvel {
+
+class PagePermissions {
+ public:
+  // Before the web view's first web process starts, which takes the permissions along.
+  PagePermissions(WebKitWebView* webView, LocalOrigin server);
+  PagePermissions(const PagePermissions&) = delete;
+  PagePermissions& operator=(const PagePermissions&) = delete;
+
+ private:
+  LocalOrigin server_;
+  SignalConnections connections_;
+};
+
+}  // namespace quorvel
