@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -103,19 +104,13 @@ TEST(Session, WhatTheWindowShowsLoadsAndStarts) {
     std::int64_t now = 0;
     std::string steps;
     for (const char* input = row.inputs; *input; ++input) {
+      const std::map<char, Session::Step (Session::*)()> plain = {{'L', &Session::launch}, {'E', &Session::serverEnded},
+          {'R', &Session::restartAsked}, {'r', &Session::reloadAsked}, {'Q', &Session::quitAsked}};
       Session::Step step;
-      switch (*input) {
-        case 'L': step = session.launch(); break;
-        case 'S': step = session.startFinished(success()); break;
-        case 'F': step = session.startFinished(AppError("It broke.")); break;
-        case 'E': step = session.serverEnded(); break;
-        case 'u': session.pageChanged(""), session.pageChanged("http://127.0.0.1:3789/2"); break;
-        case 'p': step = session.pageProcessEnded(now += 1'000'000); break;
-        case 'P': step = session.pageProcessEnded(now += 31'000'000); break;
-        case 'R': step = session.restartAsked(); break;
-        case 'r': step = session.reloadAsked(); break;
-        case 'Q': step = session.quitAsked(); break;
-      }
+      if (plain.contains(*input)) step = (session.*plain.at(*input))();
+      if (*input == 'S' || *input == 'F') step = session.startFinished(*input == 'S' ? success() : AppError("It broke."));
+      if (*input == 'p' || *input == 'P') step = session.pageProcessEnded(now += *input == 'p' ? 1'000'000 : 31'000'000);
+      if (*input == 'u') session.pageChanged(""), session.pageChanged("http://127.0.0.1:3789/2");
       if (step.failure) EXPECT_EQ(*step.failure, "It broke.");
       const char* load = !step.load ? "." : *step.load == "http://127.0.0.1:3789/" ? "/" : "2";
       steps += std::string(steps.empty() ? "" : " ") + (step.show ? "spXY"[static_cast<int>(*step.show)] : '.') +
