@@ -128,7 +128,6 @@ void MainWindow::buildWebView() {
   webkit_settings_set_enable_fullscreen(webSettings, TRUE);
   webkit_settings_set_media_playback_requires_user_gesture(webSettings, FALSE);
   webkit_settings_set_zoom_text_only(webSettings, FALSE);
-  enableSpellChecking(context.get());
   // Before its web process starts, which takes the permissions along.
   pagePermissions_ = std::make_unique<PagePermissions>(webView_, originOf(settings_.baseURL, settings_.port));
   pageNotifications_ = std::make_unique<PageNotifications>(webView_);
@@ -185,6 +184,9 @@ void MainWindow::watchPage() {
                      if (event == WEBKIT_LOAD_FINISHED && !self->firstLoadLogged_) {
                        self->firstLoadLogged_ = true;
                        logMilestone("first page load finished");
+                       // Nobody types before the first page is there, and the dictionaries
+                       // would hold up the main thread on the way to it.
+                       enableSpellChecking(webkit_web_view_get_context(self->webView_));
                      }
                    }),
                    this, G_CONNECT_SWAPPED);

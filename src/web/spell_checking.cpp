@@ -33,8 +33,8 @@ void useTheLocalesDictionaries(WebKitWebContext* context) {
 }  // namespace
 
 void enableSpellChecking(WebKitWebContext* context) {
-  // Finding and loading the dictionaries takes 20 to 40 ms: not on the way to the
-  // window and the web process, but while the server boots.
+  // Finding and loading the dictionaries takes 20 to 40 ms of the main thread:
+  // only when it has nothing else to do.
   using Weak = GWeak<WebKitWebContext>;
   g_idle_add_full(
       G_PRIORITY_LOW,
