@@ -40,7 +40,7 @@ bool kept(Action action, bool inspector) {
 std::string openLinkLabel(const std::string& url, const LocalOrigin& origin) {
   if (isLocal(url, origin)) return "Open Link";
   // Web pages go to the browser; other schemes (mail, ...) to their own program.
-  CPtr<GUri, g_uri_unref> uri(g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr));
+  UriPtr uri = parsePageURL(url);
   const char* scheme = uri ? g_uri_get_scheme(uri.get()) : nullptr;
   bool web = g_strcmp0(scheme, "http") == 0 || g_strcmp0(scheme, "https") == 0;
   return web ? "Open Link in Browser" : "Open Link";

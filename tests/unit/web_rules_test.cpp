@@ -88,7 +88,7 @@ TEST(PageMenu, AnApplicationsMenuFromWhatWebKitOffers) {
       {"", true, "back fwd stop reload | inspect", "inspect"},
       {"", false, "copy", "copy"},                                                 // selected text
       {"http://127.0.0.1:3789/notes", false, "open newwin dl copylink", "[Open Link] copylink"},
-      {"https://example.com/", true, "open newwin dl copylink | openimg dlimg copyimg imgurl | inspect",
+      {"https://example.com/50%", true, "open newwin dl copylink | openimg dlimg copyimg imgurl | inspect",
        "[Open Link in Browser] copylink | copyimg | inspect"},                     // a foreign image link
       {"mailto:a@example.com", false, "copylink", "[Open Link] copylink"},        // its own program
       {"http://127.0.0.1:3789/x", false, "", "[Open Link]"},                       // nothing offered
