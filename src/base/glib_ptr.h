@@ -122,4 +122,7 @@ struct CFreeDeleter {
 template <typename T, void (*Free)(T*)>
 using CPtr = std::unique_ptr<T, CFreeDeleter<T, Free>>;
 
+using UriPtr = CPtr<GUri, g_uri_unref>;
+using VariantPtr = CPtr<GVariant, g_variant_unref>;
+
 }  // namespace quorvel

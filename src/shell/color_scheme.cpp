@@ -5,7 +5,7 @@
 namespace quorvel {
 
 std::optional<bool> portalPrefersDark(GVariant* value) {
-  CPtr<GVariant, g_variant_unref> current(value ? g_variant_ref(value) : nullptr);
+  VariantPtr current(value ? g_variant_ref(value) : nullptr);
   while (current && g_variant_is_of_type(current.get(), G_VARIANT_TYPE_VARIANT)) {
     current.reset(g_variant_get_variant(current.get()));
   }

@@ -12,7 +12,6 @@ constexpr const char* kPath = "/org/freedesktop/portal/desktop";
 constexpr const char* kSettings = "org.freedesktop.portal.Settings";
 constexpr const char* kNamespace = "org.freedesktop.appearance";
 constexpr const char* kKey = "color-scheme";
-using VariantPtr = CPtr<GVariant, g_variant_unref>;
 
 }  // namespace
 

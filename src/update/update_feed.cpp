@@ -20,7 +20,6 @@ constexpr const char* kInvalidURL = "The update feed address is not a valid URL.
 constexpr const char* kNeedsHttps = "The update feed must be fetched over https.";
 
 using XmlDocPtr = CPtr<xmlDoc, xmlFreeDoc>;
-using UriPtr = CPtr<GUri, g_uri_unref>;
 
 // libxml2 speaks unsigned char; these casts are the only bridge to char.
 const xmlChar* xml(const char* s) { return reinterpret_cast<const xmlChar*>(s); }

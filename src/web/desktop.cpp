@@ -40,7 +40,7 @@ void showInFileManager(const std::string& path) {
       nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
       [](GObject* connection, GAsyncResult* result, gpointer data) {
         GCharPtr folderUri(static_cast<gchar*>(data));
-        CPtr<GVariant, g_variant_unref> reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(connection), result, nullptr));
+        VariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(connection), result, nullptr));
         if (!reply) openWithDesktop(folderUri.get());
       },
       g_filename_to_uri(folder.get(), nullptr, nullptr));

@@ -3,8 +3,6 @@
 namespace quorvel {
 namespace {
 
-using UriPtr = CPtr<GUri, g_uri_unref>;
-
 // The schemes WebKit loads by itself; anything else is the desktop's business.
 bool webKitLoads(const char* scheme) {
   for (const char* loadable : {"http", "https", "blob"}) {

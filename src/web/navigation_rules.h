@@ -12,7 +12,7 @@ namespace quorvel {
 
 // A URL from a page, parsed as leniently as WebKit takes it: a bare '%' and
 // escapes that are not UTF-8 stay as they are. Null when it is not an absolute URL.
-CPtr<GUri, g_uri_unref> parsePageURL(const std::string& url);
+UriPtr parsePageURL(const std::string& url);
 
 // The server's own address: baseURL's host and the port from the launch settings.
 struct LocalOrigin {

@@ -8,7 +8,6 @@ namespace {
 
 constexpr const char* kServer = "org.freedesktop.Notifications";
 constexpr const char* kPath = "/org/freedesktop/Notifications";
-using VariantPtr = CPtr<GVariant, g_variant_unref>;
 
 struct Pending {
   PageNotifications* self;

@@ -74,7 +74,7 @@ TEST(ColorScheme, ThePortalsNumberOrGnomesSettingSaysDark) {
   // setting is asked).
   for (auto [answer, dark] : {std::pair{"<uint32 1>", 'D'}, {"<<uint32 1>>", 'D'}, {"<uint32 0>", 'L'}, {"<<uint32 2>>", 'L'},
                               {"<uint32 7>", 'L'}, {"<int32 1>", '?'}, {"<'prefer-dark'>", '?'}, {"@mv nothing", '?'}}) {
-    CPtr<GVariant, g_variant_unref> value(g_variant_parse(nullptr, answer, nullptr, nullptr, nullptr));
+    VariantPtr value(g_variant_parse(nullptr, answer, nullptr, nullptr, nullptr));
     std::optional<bool> prefers = portalPrefersDark(value.get());
     EXPECT_EQ(!prefers ? '?' : *prefers ? 'D' : 'L', dark) << answer;
   }
