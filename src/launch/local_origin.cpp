@@ -1,0 +1,28 @@
+#include "launch/local_origin.h"
+
+namespace quorvel {
+
+UriPtr parsePageURL(const std::string& url) {
+  const auto lenient =
+      static_cast<GUriFlags>(G_URI_FLAGS_PARSE_RELAXED | G_URI_FLAGS_ENCODED | G_URI_FLAGS_SCHEME_NORMALIZE);
+  return UriPtr(g_uri_parse(url.c_str(), lenient, nullptr));
+}
+
+std::optional<LocalOrigin> LocalOrigin::onPort(std::int64_t port) {
+  if (port < 1 || port > 65535) return std::nullopt;
+  return LocalOrigin("127.0.0.1", static_cast<std::uint16_t>(port));
+}
+
+std::string LocalOrigin::text() const {
+  return scheme_ + "://" + host_ + (port_ == 80 ? "" : ":" + std::to_string(port_));
+}
+
+bool LocalOrigin::isLocal(const std::string& url) const {
+  UriPtr uri = parsePageURL(url);
+  // A blob: URL names its maker's origin after the scheme.
+  if (uri && g_strcmp0(g_uri_get_scheme(uri.get()), "blob") == 0) uri = parsePageURL(g_uri_get_path(uri.get()));
+  return uri && g_strcmp0(g_uri_get_scheme(uri.get()), scheme_.c_str()) == 0 && !g_uri_get_userinfo(uri.get()) &&
+         g_strcmp0(g_uri_get_host(uri.get()), host_.c_str()) == 0 && g_uri_get_port(uri.get()) == port_;
+}
+
+}  // namespace quorvel
