@@ -21,8 +21,11 @@ bool LocalOrigin::isLocal(const std::string& url) const {
   UriPtr uri = parsePageURL(url);
   // A blob: URL names its maker's origin after the scheme.
   if (uri && g_strcmp0(g_uri_get_scheme(uri.get()), "blob") == 0) uri = parsePageURL(g_uri_get_path(uri.get()));
+  // The path must begin right after the port: GLib ends an address at a ';',
+  // where WebKit would find no valid port at all.
   return uri && g_strcmp0(g_uri_get_scheme(uri.get()), scheme_.c_str()) == 0 && !g_uri_get_userinfo(uri.get()) &&
-         g_strcmp0(g_uri_get_host(uri.get()), host_.c_str()) == 0 && g_uri_get_port(uri.get()) == port_;
+         g_strcmp0(g_uri_get_host(uri.get()), host_.c_str()) == 0 && g_uri_get_port(uri.get()) == port_ &&
+         g_uri_get_path(uri.get())[0] == '/';
 }
 
 }  // namespace quorvel

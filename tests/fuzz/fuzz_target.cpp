@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // token goes with no other: what is loaded with it is, after WebKit's clean-up of the text
   // (spaces at the ends, tabs and newlines anywhere), http on 127.0.0.1:3789 itself.
   const LocalOrigin server = *LocalOrigin::onPort(3789);
-  const std::string url(input);
+  const std::string url(input.substr(0, input.find('\0')));  // WebKit hands over C strings
   decideNavigationAction(url, server, false);
   if (!server.isLocal("http://127.0.0.1:3789/" + url)) __builtin_trap();
   if (loadsWithToken(url, server)) {
