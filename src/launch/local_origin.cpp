@@ -1,5 +1,7 @@
 #include "launch/local_origin.h"
 
+#include <algorithm>
+
 namespace quorvel {
 
 UriPtr parsePageURL(const std::string& url) {
@@ -18,6 +20,9 @@ std::string LocalOrigin::text() const {
 }
 
 bool LocalOrigin::isLocal(const std::string& url) const {
+  // WebKit's URLs hold no white space or control character; GLib would drop some
+  // (even inside the host) where WebKit finds no URL.
+  if (std::any_of(url.begin(), url.end(), [](unsigned char c) { return c <= ' ' || c == 0x7f; })) return false;
   UriPtr uri = parsePageURL(url);
   // A blob: URL names its maker's origin after the scheme.
   if (uri && g_strcmp0(g_uri_get_scheme(uri.get()), "blob") == 0) uri = parsePageURL(g_uri_get_path(uri.get()));

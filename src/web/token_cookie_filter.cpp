@@ -30,13 +30,13 @@ std::string pattern(const std::string& host) {
   return escaped;
 }
 
-void finish(const std::shared_ptr<State>& state, FilterPtr filter, GError* error) {
+void finish(const std::shared_ptr<State>& state, FilterPtr filter, GError* error, const char* how) {
   if (filter) {
     webkit_user_content_manager_add_filter(state->manager.get(), filter.get());
   } else {
     g_warning("Other sites' requests to the server may carry its launch token: %s", error ? error->message : "");
   }
-  g_debug("The launch token's content filter took %.1f ms", (g_get_monotonic_time() - state->started) / 1000.0);
+  g_debug("The launch token's content filter %s in %.1f ms", how, (g_get_monotonic_time() - state->started) / 1000.0);
   state->ready = true;
   auto then = std::exchange(state->then, nullptr);
   if (then) then();
@@ -46,7 +46,7 @@ void saved(GObject* store, GAsyncResult* result, gpointer data) {
   std::unique_ptr<std::weak_ptr<State>> owner(static_cast<std::weak_ptr<State>*>(data));
   GError* error = nullptr;
   FilterPtr filter(webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, &error));
-  if (auto state = owner->lock()) finish(state, std::move(filter), error);
+  if (auto state = owner->lock()) finish(state, std::move(filter), error, "compiled");
   g_clear_error(&error);
 }
 
@@ -55,7 +55,7 @@ void loaded(GObject* store, GAsyncResult* result, gpointer data) {
   FilterPtr filter(webkit_user_content_filter_store_load_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, nullptr));
   auto state = owner->lock();
   if (!state) return;
-  if (filter) return finish(state, std::move(filter), nullptr);
+  if (filter) return finish(state, std::move(filter), nullptr, "loaded");
   // Not compiled yet for these rules (the first start, or another port).
   CPtr<GBytes, g_bytes_unref> source(g_bytes_new(state->rules.data(), state->rules.size()));
   webkit_user_content_filter_store_save(WEBKIT_USER_CONTENT_FILTER_STORE(store), state->identifier.c_str(), source.get(),
