@@ -53,10 +53,7 @@ void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
                                   "|token=" + (token ? token : ""));
   std::string status = "200", type = "text/html", body = "<!doctype html><title>Fake</title><h1>Fake server</h1>";
   if (name == "/slow") return soup_server_message_pause(msg);
-  if (name == "/redirect" && query && g_str_has_prefix(query, "to=")) {
-    soup_server_message_set_redirect(msg, 302, query + 3);
-    return;
-  }
+  if (name == "/redirect" && query && g_str_has_prefix(query, "to=")) return soup_server_message_set_redirect(msg, 302, query + 3);
   if (name == "/up") {
     if (!std::getline(statuses, status, ',')) status = "200";
     body = "up";

@@ -92,7 +92,6 @@ TEST(PageMenu, AnApplicationsMenuFromWhatWebKitOffers) {
       {"https://example.com/50%", true, "open newwin dl copylink | openimg dlimg copyimg imgurl | inspect",
        "[Open Link in Browser] copylink | copyimg | inspect"},                     // a foreign image link
       {"mailto:a@example.com", false, "copylink", "[Open Link] copylink"},        // its own program
-      {"data:text/html,x", false, "open newwin dl copylink", "copylink"},         // nowhere to open it
       {"http://127.0.0.1:3789/x", false, "", "[Open Link]"},                       // nothing offered
       {"", false, "guess guess | ignore learn | cut copy paste plain delete | all | emoji",
        "guess guess | ignore learn | cut copy paste plain delete | all | emoji"},  // a misspelt word in a field
