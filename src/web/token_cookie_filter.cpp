@@ -14,6 +14,7 @@ struct TokenCookieFilter::State {
   std::string identifier;
   std::string rules;
   std::int64_t started = 0;
+  std::int64_t waiting = 0;  // since when a page waits for it
   bool ready = false;
   std::function<void()> then;
 };
@@ -39,7 +40,10 @@ void finish(const std::shared_ptr<State>& state, FilterPtr filter, GError* error
   g_debug("The launch token's content filter %s in %.1f ms", how, (g_get_monotonic_time() - state->started) / 1000.0);
   state->ready = true;
   auto then = std::exchange(state->then, nullptr);
-  if (then) then();
+  if (then) {
+    g_debug("A page waited %.1f ms for the content filter", (g_get_monotonic_time() - state->waiting) / 1000.0);
+    then();
+  }
 }
 
 void saved(GObject* store, GAsyncResult* result, gpointer data) {
@@ -103,6 +107,7 @@ void TokenCookieFilter::whenReady(std::function<void()> then) {
     then();
   } else {
     state_->then = std::move(then);
+    state_->waiting = g_get_monotonic_time();
   }
 }
 
