@@ -41,10 +41,12 @@ Result<LaunchSettings> computeLaunchSettings(const LaunchInputs& in) {
   LaunchSettings s;
   s.info = in.info;
   s.port = portFromInfo(s.info);
-  if (s.port < 0) {
+  auto origin = LocalOrigin::onPort(s.port);
+  if (!origin) {
     return AppError("Quorvel can't start because its port " + std::to_string(s.port) +
-                    " (QuorvelPort in Contents/Info.plist) cannot form a valid URL.");
+                    " (QuorvelPort in Contents/Info.plist) is not between 1 and 65535.");
   }
+  s.origin = *origin;
   s.baseURL = "http://127.0.0.1:" + std::to_string(s.port) + "/";
 
   if (!in.resourcePath) {

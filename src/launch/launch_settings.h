@@ -9,6 +9,7 @@
 
 #include "base/app_error.h"
 #include "launch/info_dictionary.h"
+#include "launch/local_origin.h"
 
 namespace quorvel {
 
@@ -18,6 +19,7 @@ struct LaunchSettings {
   InfoDictionary info;
   std::int64_t port = 0;
   std::string baseURL;      // "http://127.0.0.1:<port>/"
+  LocalOrigin origin;       // the server's, which every "is this its page?" asks
   std::string resources;
   std::string ruby;         // resources + "/ruby/bin/ruby"
   std::string appRoot;      // resources + "/app"
@@ -41,8 +43,6 @@ struct LaunchInputs {
   std::string fallbackHome;                 // the account's home directory
   std::string currentDirectory;             // for a relative base directory
 };
-
-inline constexpr std::int64_t kDefaultPort = 3789;
 
 // "QuorvelPort" when it is a string holding an optionally signed decimal that fits
 // 64 bits, else the default.

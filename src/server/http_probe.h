@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#include "server/http_request.h"
+#include "base/http_request.h"
 
 namespace quorvel {
 

@@ -9,7 +9,7 @@
 #include "base/app_error.h"
 #include "base/random_bytes.h"
 #include "launch/launch_settings.h"
-#include "server/launch_token.h"
+#include "launch/launch_token.h"
 
 namespace quorvel {
 

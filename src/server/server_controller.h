@@ -12,7 +12,7 @@
 #include "base/app_error.h"
 #include "launch/launch_settings.h"
 #include "server/child_process.h"
-#include "server/launch_token.h"
+#include "launch/launch_token.h"
 
 namespace quorvel {
 

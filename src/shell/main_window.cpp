@@ -128,8 +128,10 @@ void MainWindow::buildWebView() {
   webkit_settings_set_enable_fullscreen(webSettings, TRUE);
   webkit_settings_set_media_playback_requires_user_gesture(webSettings, FALSE);
   webkit_settings_set_zoom_text_only(webSettings, FALSE);
+  // Compiled while the server starts: the first page waits for it.
+  cookieFilter_ = std::make_unique<TokenCookieFilter>(webView_, settings_.origin, cacheDir + "/ContentFilters");
   // Before its web process starts, which takes the permissions along.
-  pagePermissions_ = std::make_unique<PagePermissions>(webView_, originOf(settings_.baseURL, settings_.port));
+  pagePermissions_ = std::make_unique<PagePermissions>(webView_, settings_.origin);
   pageNotifications_ = std::make_unique<PageNotifications>(webView_);
   // Its web process boots alongside the server and the window rather than after them.
   startWebProcess(webView_);
@@ -137,9 +139,9 @@ void MainWindow::buildWebView() {
   pageZoom_ = std::make_unique<PageZoom>(webView_, settings_.supportDir + "/page-zoom");
   cursorHider_ = std::make_unique<FullscreenCursorHider>(webView_);
   swipeGestures_ = std::make_unique<SwipeGestures>(webView_);
-  connectionWatcher_ = std::make_unique<ConnectionWatcher>(webView_, originOf(settings_.baseURL, settings_.port).host);
+  connectionWatcher_ = std::make_unique<ConnectionWatcher>(webView_, settings_.origin.host());
   settingsCommand_ = std::make_unique<SettingsCommand>(webView_, settings_.baseURL + "settings");
-  navigationPolicy_ = std::make_unique<NavigationPolicy>(webView_, originOf(settings_.baseURL, settings_.port));
+  navigationPolicy_ = std::make_unique<NavigationPolicy>(webView_, settings_.origin);
   pageDialogs_ = std::make_unique<PageDialogs>(webView_, [this](const std::string& message, bool confirm,
                                                                 std::function<void(bool)> answer) {
     std::vector<DialogButton> buttons;
@@ -148,12 +150,12 @@ void MainWindow::buildWebView() {
     showMessageDialog(window_, "Quorvel", message, buttons, [answer](int response) { answer(response == 1); });
   });
   downloadNotice_ = std::make_unique<DownloadNotice>();
-  downloads_ = std::make_unique<Downloads>(context.get(), [this](const DownloadReport& report) {
+  downloads_ = std::make_unique<Downloads>(context.get(), settings_.origin, [this](const DownloadReport& report) {
     downloadNotice_->show(report);
   });
   pagePrinting_ = std::make_unique<PagePrinting>(
       webView_, [this](const std::string& why) { downloadNotice_->showProblem("Couldn't print: " + why); });
-  contextMenu_ = std::make_unique<PageContextMenu>(webView_, originOf(settings_.baseURL, settings_.port), inspector_);
+  contextMenu_ = std::make_unique<PageContextMenu>(webView_, settings_.origin, inspector_);
   if (inspector_) {
     webkit_settings_set_enable_developer_extras(webSettings, TRUE);
     g_message("web inspector enabled");
@@ -168,14 +170,17 @@ void MainWindow::watchPage() {
                      if (reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API) self->events_.pageProcessEnded();
                    }),
                    this, G_CONNECT_SWAPPED);
-  // Remembered as soon as a navigation starts, and kept when a web process that
-  // ended leaves the web view without one.
+  // The page to come back to: only one of the server's that the window shows, so
+  // never a navigation still under way (a redirect to a foreign site, say), which
+  // would take the token there. Also a page's own change of address (pushState),
+  // which happens outside a load.
   connections_.add(webView_, "notify::uri", G_CALLBACK(+[](MainWindow* self) {
-                     const char* uri = webkit_web_view_get_uri(self->webView_);
-                     self->events_.pageChanged(uri ? uri : "");
+                     if (!self->navigating_) self->pageShown();
                    }),
                    this, G_CONNECT_SWAPPED);
   connections_.add(webView_, "load-changed", G_CALLBACK(+[](MainWindow* self, WebKitLoadEvent event) {
+                     self->navigating_ = event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_REDIRECTED;
+                     if (event == WEBKIT_LOAD_COMMITTED) self->pageShown();
                      if (event == WEBKIT_LOAD_COMMITTED && !self->firstByteLogged_) {
                        // Committed: the page's first bytes have arrived.
                        self->firstByteLogged_ = true;
@@ -241,7 +246,14 @@ void MainWindow::showRecovery(const std::string& title, const std::string& detai
   recoveryView_->focusFirstChoice();
 }
 
-void MainWindow::load(const LaunchToken& token, const std::string& url) { loadWithToken(token, url, webView_); }
+void MainWindow::load(const LaunchToken& token, const std::string& url) {
+  cookieFilter_->whenReady([this, &token, url] { loadWithToken(token, url, webView_, settings_.origin); });
+}
+
+void MainWindow::pageShown() {
+  const char* uri = webkit_web_view_get_uri(webView_);
+  if (uri && loadsWithToken(uri, settings_.origin)) events_.pageChanged(uri);
+}
 
 void MainWindow::toggleFullScreen() {
   GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(window_));

@@ -11,7 +11,7 @@
 
 #include "base/glib_ptr.h"
 #include "launch/launch_settings.h"
-#include "server/launch_token.h"
+#include "launch/launch_token.h"
 #include "shell/download_notice.h"
 #include "shell/find_bar.h"
 #include "shell/recovery_view.h"
@@ -27,6 +27,7 @@
 #include "web/page_zoom.h"
 #include "web/settings_command.h"
 #include "web/swipe_gestures.h"
+#include "web/token_cookie_filter.h"
 
 typedef struct _GdkEventKey GdkEventKey;
 
@@ -36,7 +37,7 @@ class MainWindow {
  public:
   struct Events {
     std::function<void()> pageProcessEnded;                // not when Quorvel ends it
-    std::function<void(const std::string& url)> pageChanged;  // a navigation started
+    std::function<void(const std::string& url)> pageChanged;  // the server's page shown now
   };
 
   // Builds the window hidden, the spinner showing, and starts the page's web process.
@@ -62,7 +63,7 @@ class MainWindow {
   void showPage();
   void showRecovery(const std::string& title, const std::string& detail, const std::string& log,
                     std::vector<RecoveryView::Choice> choices);
-  // The token's cookie first, then the page.
+  // The token's cookie first, then the page: only one of the server's.
   void load(const LaunchToken& token, const std::string& url);
 
   void toggleFullScreen();
@@ -74,6 +75,7 @@ class MainWindow {
   void letThePageHaveItsKeysFirst();
   static int keyPressed(MainWindow* self, GdkEventKey* event);
   void elementFullscreenChanged(bool full);
+  void pageShown();
 
   GtkApplication* app_;
   const LaunchSettings& settings_;
@@ -98,9 +100,11 @@ class MainWindow {
   std::unique_ptr<PageContextMenu> contextMenu_;
   std::unique_ptr<PagePermissions> pagePermissions_;
   std::unique_ptr<PageNotifications> pageNotifications_;
+  std::unique_ptr<TokenCookieFilter> cookieFilter_;
   SignalConnections connections_;
   int width_ = 0, height_ = 0;  // the last size the user gave it, maximized or not
   bool noticeWasShown_ = false;  // before an element of the page went full screen
+  bool navigating_ = false;      // from a navigation's start until its page commits
   bool windowShownLogged_ = false, firstByteLogged_ = false, firstLoadLogged_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "web/context_menu_rules.h"
+#include "web/desktop.h"
 
 namespace quorvel {
 namespace {
@@ -16,7 +17,8 @@ static_assert(static_cast<int>(PageMenuAction::MediaMute) == WEBKIT_CONTEXT_MENU
 static_assert(static_cast<int>(PageMenuAction::PasteAsPlainText) == WEBKIT_CONTEXT_MENU_ACTION_PASTE_AS_PLAIN_TEXT);
 static_assert(static_cast<int>(PageMenuAction::Custom) == WEBKIT_CONTEXT_MENU_ACTION_CUSTOM);
 
-gboolean trim(WebKitContextMenu* menu, WebKitHitTestResult* hit, const LocalOrigin& origin, bool inspector) {
+gboolean trim(WebKitContextMenu* menu, WebKitHitTestResult* hit, const LocalOrigin& origin, bool inspector,
+             GAction* openLink) {
   std::vector<GRef<WebKitContextMenuItem>> items;
   std::vector<PageMenuAction> offered;
   for (GList* entry = webkit_context_menu_get_items(menu); entry; entry = entry->next) {
@@ -36,10 +38,9 @@ gboolean trim(WebKitContextMenu* menu, WebKitHitTestResult* hit, const LocalOrig
   }
   webkit_context_menu_remove_all(menu);
   for (const PageMenuLine& line : lines) {
-    // "Open Link" loads the link as a click would, so the navigation policy decides where.
     webkit_context_menu_append(menu, line.offered >= 0 ? items[line.offered].get()
-                                                       : webkit_context_menu_item_new_from_stock_action_with_label(
-                                                             WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK, line.label.c_str()));
+                                                       : webkit_context_menu_item_new_from_gaction(
+                                                             openLink, line.label.c_str(), g_variant_new_string(link)));
   }
   return FALSE;
 }
@@ -47,11 +48,26 @@ gboolean trim(WebKitContextMenu* menu, WebKitHitTestResult* hit, const LocalOrig
 }  // namespace
 
 PageContextMenu::PageContextMenu(WebKitWebView* webView, LocalOrigin origin, bool inspector)
-    : origin_(std::move(origin)), inspector_(inspector) {
+    : webView_(webView),
+      origin_(std::move(origin)),
+      inspector_(inspector),
+      openLink_(GRef<GSimpleAction>::adopt(g_simple_action_new("open-link", G_VARIANT_TYPE_STRING))) {
   connections_.add(webView, "context-menu",
                    G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult* hit,
                                   PageContextMenu* self) -> gboolean {
-                     return trim(menu, hit, self->origin_, self->inspector_);
+                     return trim(menu, hit, self->origin_, self->inspector_, G_ACTION(self->openLink_.get()));
+                   }),
+                   this);
+  // Decided here rather than by WebKit's own item, which navigates the frame the
+  // link is in and counts as no user's act: the user asked, so the page loads in
+  // the window if it is the server's, and goes to the desktop if not.
+  connections_.add(openLink_.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant* url, PageContextMenu* self) {
+                     const std::string link = g_variant_get_string(url, nullptr);
+                     switch (decideNewWindow(link, self->origin_, true)) {
+                       case NewWindow::LoadHere: webkit_web_view_load_uri(self->webView_, link.c_str()); break;
+                       case NewWindow::HandToDesktop: openWithDesktop(link, GTK_WIDGET(self->webView_)); break;
+                       case NewWindow::Nothing: break;
+                     }
                    }),
                    this);
 }

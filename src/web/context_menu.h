@@ -1,7 +1,7 @@
 #pragma once
-// Trims WebKit's context menu to the one web_rules' pageMenu() decides. A page
-// that handles "contextmenu" itself (preventDefault) gets no native menu: WebKit
-// then never asks.
+// Trims WebKit's context menu to the one web_rules' pageMenu() decides, with
+// Quorvel's own "Open Link". A page that handles "contextmenu" itself
+// (preventDefault) gets no native menu: WebKit then never asks.
 
 #include <webkit2/webkit2.h>
 
@@ -17,8 +17,10 @@ class PageContextMenu {
   PageContextMenu& operator=(const PageContextMenu&) = delete;
 
  private:
+  WebKitWebView* webView_;
   LocalOrigin origin_;
   bool inspector_;
+  GRef<GSimpleAction> openLink_;  // its parameter: the link's URL
   SignalConnections connections_;
 };
 

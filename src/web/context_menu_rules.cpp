@@ -37,8 +37,13 @@ bool kept(Action action, bool inspector) {
   }
 }
 
+// Where "Open Link" sends it, as a click by the user would; none where it would do nothing.
 std::string openLinkLabel(const std::string& url, const LocalOrigin& origin) {
-  if (isLocal(url, origin)) return "Open Link";
+  switch (decideNewWindow(url, origin, true)) {
+    case NewWindow::LoadHere: return "Open Link";
+    case NewWindow::Nothing: return {};
+    case NewWindow::HandToDesktop: break;
+  }
   // Web pages go to the browser; other schemes (mail, ...) to their own program.
   UriPtr uri = parsePageURL(url);
   const char* scheme = uri ? g_uri_get_scheme(uri.get()) : nullptr;
@@ -56,9 +61,10 @@ std::vector<PageMenuLine> pageMenu(const PageMenuContext& context, const std::ve
     if (line.action == Action::Separator && (lines.empty() || lines.back().action == Action::Separator)) return;
     lines.push_back(std::move(line));
   };
-  bool linkPlaced = !context.link;
+  const std::string linkLabel = context.link ? openLinkLabel(*context.link, origin) : "";
+  bool linkPlaced = linkLabel.empty();
   auto placeLink = [&] {
-    if (!linkPlaced) add({Action::OpenLink, -1, openLinkLabel(*context.link, origin)});
+    if (!linkPlaced) add({Action::OpenLink, -1, linkLabel});
     linkPlaced = true;
   };
   if (std::none_of(offered.begin(), offered.end(), isLinkItem)) placeLink();

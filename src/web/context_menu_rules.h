@@ -3,7 +3,9 @@
 // editing items, copying a link or an image, media playback, and "Open Link"
 // labelled for where the navigation policy will send it; never the browser's
 // navigation, new-window or download items. A pure function of what was clicked
-// and what WebKit offers for it, so a table can test it.
+// and what WebKit offers for it, so a table can test it. "Open Link" is
+// Quorvel's own item, decided in this process: a local page loads in the window,
+// a foreign one goes to the desktop, from whichever frame the link is in.
 
 #include <optional>
 #include <string>

@@ -71,7 +71,8 @@ void finished(WebKitDownload*, Job* job) {
 
 }  // namespace
 
-Downloads::Downloads(WebKitWebContext* context, Report report) : report_(std::make_shared<Report>(std::move(report))) {
+Downloads::Downloads(WebKitWebContext* context, LocalOrigin origin, Report report)
+    : origin_(std::move(origin)), report_(std::make_shared<Report>(std::move(report))) {
   // What a quit or a crash cut short is of no use to anyone; cleared once
   // start-up has nothing else to do.
   g_idle_add_full(G_PRIORITY_LOW, [](gpointer) -> gboolean {
@@ -80,6 +81,12 @@ Downloads::Downloads(WebKitWebContext* context, Report report) : report_(std::ma
   }, nullptr, nullptr);
   connections_.add(context, "download-started", G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* download,
                                                                 Downloads* self) {
+                     const char* uri = webkit_uri_request_get_uri(webkit_download_get_request(download));
+                     if (!self->origin_.isLocal(uri ? uri : "")) {
+                       g_debug("Not saving %s: it is not the server's", uri);
+                       webkit_download_cancel(download);
+                       return;
+                     }
                      auto* job = new Job(self->report_, downloadFolder());
                      g_object_set_data_full(G_OBJECT(download), "quorvel-download", job,
                                             [](gpointer data) { delete static_cast<Job*>(data); });

@@ -1,13 +1,15 @@
 #pragma once
 // Saves downloads to the user's download folder: written under a hidden temporary
 // name first and renamed when complete, never over a file already there, so a
-// failed or cancelled download leaves nothing behind and nothing is lost.
+// failed or cancelled download leaves nothing behind and nothing is lost. Only
+// the server's files are saved: a foreign frame's download is cancelled.
 
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "base/glib_ptr.h"
+#include "launch/local_origin.h"
 
 #include <webkit2/webkit2.h>
 
@@ -24,11 +26,12 @@ struct DownloadReport {
 class Downloads {
  public:
   using Report = std::function<void(const DownloadReport&)>;
-  Downloads(WebKitWebContext* context, Report report);
+  Downloads(WebKitWebContext* context, LocalOrigin origin, Report report);
   Downloads(const Downloads&) = delete;
   Downloads& operator=(const Downloads&) = delete;
 
  private:
+  LocalOrigin origin_;
   std::shared_ptr<Report> report_;
   SignalConnections connections_;
 };

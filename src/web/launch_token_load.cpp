@@ -22,16 +22,17 @@ void cookieStored(GObject* manager, GAsyncResult* result, gpointer data) {
 
 }  // namespace
 
-void loadWithToken(const LaunchToken& token, const std::string& url, WebKitWebView* webView) {
-  auto uri = parsePageURL(url);
-  if (!uri || !g_uri_get_host(uri.get())) {
-    g_warning("Not loading %s: it has no host for the launch token cookie", url.c_str());
+void loadWithToken(const LaunchToken& token, const std::string& url, WebKitWebView* webView,
+                   const LocalOrigin& origin) {
+  if (!loadsWithToken(url, origin)) {
+    g_warning("Not loading %s with the launch token: it is not the server's page", url.c_str());
     return;
   }
   // A session cookie (no expiry) for the host alone, on every path. Only the
-  // server reads it: no script sees it, and no foreign page's request carries it.
+  // server reads it: no script sees it, and TokenCookieFilter keeps it from
+  // requests made by other sites.
   CPtr<SoupCookie, soup_cookie_free> cookie(
-      soup_cookie_new(std::string(LaunchToken::cookieName).c_str(), token.value().c_str(), g_uri_get_host(uri.get()), "/", -1));
+      soup_cookie_new(std::string(LaunchToken::cookieName).c_str(), token.value().c_str(), origin.host().c_str(), "/", -1));
   soup_cookie_set_http_only(cookie.get(), TRUE);
   soup_cookie_set_same_site_policy(cookie.get(), SOUP_SAME_SITE_POLICY_LAX);
 

@@ -25,8 +25,8 @@ bool isAttachment(WebKitURIResponse* response) {
 // A page's request for a new window: loaded here, handed to the desktop, or dropped.
 void openNewWindow(WebKitWebView* webView, WebKitNavigationAction* action, const LocalOrigin& origin) {
   OptionalURL url = urlOf(action);
-  switch (decideNewWindow(url, origin)) {
-    case NewWindow::Nothing: break;
+  switch (decideNewWindow(url, origin, webkit_navigation_action_is_user_gesture(action))) {
+    case NewWindow::Nothing: g_debug("Not opening %s in a new window", url ? url->c_str() : "nothing"); break;
     case NewWindow::LoadHere: webkit_web_view_load_request(webView, webkit_navigation_action_get_request(action)); break;
     case NewWindow::HandToDesktop: openWithDesktop(*url, GTK_WIDGET(webView)); break;
   }
@@ -44,9 +44,8 @@ gboolean decidePolicy(WebKitWebView* webView, WebKitPolicyDecision* decision, We
     WebKitNavigationAction* action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     OptionalURL url = urlOf(action);
-    bool userStarted = webkit_navigation_action_is_user_gesture(action) ||
-                       webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
-    switch (decideNavigationAction(url, *origin, userStarted)) {
+    // A gesture alone: WebKit reports a script's click on a link as a link clicked too.
+    switch (decideNavigationAction(url, *origin, webkit_navigation_action_is_user_gesture(action))) {
       case Navigation::Allow: webkit_policy_decision_use(decision); return TRUE;
       case Navigation::HandToDesktop: openWithDesktop(*url, GTK_WIDGET(webView)); break;
       case Navigation::Drop: g_debug("Not opening %s: no user asked for it", url->c_str()); break;
@@ -58,11 +57,11 @@ gboolean decidePolicy(WebKitWebView* webView, WebKitPolicyDecision* decision, We
   WebKitURIResponse* response = webkit_response_policy_decision_get_response(responseDecision);
   const std::string url = webkit_uri_response_get_uri(response);
   bool main = webkit_response_policy_decision_is_main_frame_main_resource(responseDecision);
-  if (decideResponse(url, main, *origin) == Navigation::HandToDesktop) {
+  if (Navigation verdict = decideResponse(url, main, *origin); verdict != Navigation::Allow) {
     // The window stays on its page: the navigation never commits, so no history entry either.
-    openWithDesktop(url, GTK_WIDGET(webView));
+    if (verdict == Navigation::HandToDesktop) openWithDesktop(url, GTK_WIDGET(webView));
     webkit_policy_decision_ignore(decision);
-  } else if (isLocal(url, *origin) &&
+  } else if (origin->isLocal(url) &&
              (!webkit_response_policy_decision_is_mime_type_supported(responseDecision) || isAttachment(response))) {
     webkit_policy_decision_download(decision);
   } else {
@@ -75,13 +74,14 @@ gboolean loadFailed(WebKitWebView* webView, WebKitLoadEvent, const char* failing
                     LocalOrigin* origin) {
   // Stopped on purpose (by the policy above, or a download): nothing failed.
   if (g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) ||
-      g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) || isLocal(failingURI, *origin)) {
+      g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
     return FALSE;
   }
   // A foreign page that could not be reached: the desktop may do better, and no
   // error page replaces the current one.
-  openWithDesktop(failingURI, GTK_WIDGET(webView));
-  return TRUE;
+  Navigation verdict = decideResponse(failingURI, true, *origin);
+  if (verdict == Navigation::HandToDesktop) openWithDesktop(failingURI, GTK_WIDGET(webView));
+  return verdict != Navigation::Allow;
 }
 
 }  // namespace

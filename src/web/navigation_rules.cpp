@@ -3,56 +3,47 @@
 namespace quorvel {
 namespace {
 
-// The schemes WebKit loads by itself; anything else is the desktop's business.
-bool webKitLoads(const char* scheme) {
-  for (const char* loadable : {"http", "https", "blob"}) {
-    if (g_strcmp0(scheme, loadable) == 0) return true;
-  }
-  return false;
+std::string schemeOf(const std::string& url) {
+  UriPtr uri = parsePageURL(url);
+  const char* scheme = uri ? g_uri_get_scheme(uri.get()) : nullptr;
+  return scheme ? scheme : "";
+}
+
+bool isWeb(const std::string& scheme) { return scheme == "http" || scheme == "https"; }
+
+// Loaded by WebKit itself, never by another program: the desktop cannot open a
+// blob: or data: that lives in this window, nor about: or javascript:.
+bool isWebKits(const std::string& scheme) {
+  return scheme == "blob" || scheme == "data" || scheme == "about" || scheme == "javascript" || scheme == "file";
 }
 
 }  // namespace
 
-UriPtr parsePageURL(const std::string& url) {
-  const auto lenient = static_cast<GUriFlags>(G_URI_FLAGS_PARSE_RELAXED | G_URI_FLAGS_ENCODED);
-  return UriPtr(g_uri_parse(url.c_str(), lenient, nullptr));
-}
-
-LocalOrigin originOf(const std::string& baseURL, std::int64_t port) {
-  UriPtr uri(g_uri_parse(baseURL.c_str(), G_URI_FLAGS_NONE, nullptr));
-  const char* host = uri ? g_uri_get_host(uri.get()) : nullptr;
-  return {host ? host : "", port};
-}
-
-bool isLocal(const OptionalURL& url, const LocalOrigin& origin) {
-  if (!url) return true;
-  UriPtr uri = parsePageURL(*url);
-  if (!uri) return false;
-  // The scheme is not compared: only the host, exactly, and an explicit port.
-  const char* host = g_uri_get_host(uri.get());
-  if (g_strcmp0(host, origin.host.c_str()) == 0 && g_uri_get_port(uri.get()) == origin.port) return true;
-  const char* scheme = g_uri_get_scheme(uri.get());
-  return g_strcmp0(scheme, "about") == 0 || g_strcmp0(scheme, "data") == 0;
-}
-
 Navigation decideNavigationAction(const OptionalURL& url, const LocalOrigin& origin, bool userStarted) {
-  if (isLocal(url, origin)) return Navigation::Allow;
-  UriPtr uri = parsePageURL(*url);
-  const char* scheme = uri ? g_uri_get_scheme(uri.get()) : nullptr;
+  if (!url || origin.isLocal(*url)) return Navigation::Allow;
+  const std::string scheme = schemeOf(*url);
   // The server's pages cannot ask for a file: URL; it is a file dropped on a page
   // that did not take it, which WebKit would show in place of the application.
-  if (g_strcmp0(scheme, "file") == 0) return Navigation::Drop;
-  if (webKitLoads(scheme)) return Navigation::Allow;
+  if (scheme == "file" || scheme == "javascript" || scheme.empty()) return Navigation::Drop;
+  if (isWeb(scheme) || isWebKits(scheme)) return Navigation::Allow;
   return userStarted ? Navigation::HandToDesktop : Navigation::Drop;
 }
 
 Navigation decideResponse(const std::string& url, bool mainFrameMainResource, const LocalOrigin& origin) {
-  return !mainFrameMainResource || isLocal(url, origin) ? Navigation::Allow : Navigation::HandToDesktop;
+  if (!mainFrameMainResource || origin.isLocal(url)) return Navigation::Allow;
+  return isWeb(schemeOf(url)) ? Navigation::HandToDesktop : Navigation::Drop;
 }
 
-NewWindow decideNewWindow(const OptionalURL& url, const LocalOrigin& origin) {
+NewWindow decideNewWindow(const OptionalURL& url, const LocalOrigin& origin, bool userStarted) {
   if (!url) return NewWindow::Nothing;
-  return isLocal(url, origin) ? NewWindow::LoadHere : NewWindow::HandToDesktop;
+  if (origin.isLocal(*url)) return NewWindow::LoadHere;
+  const std::string scheme = schemeOf(*url);
+  if (isWeb(scheme)) return NewWindow::HandToDesktop;
+  return userStarted && !scheme.empty() && !isWebKits(scheme) ? NewWindow::HandToDesktop : NewWindow::Nothing;
+}
+
+bool loadsWithToken(const std::string& url, const LocalOrigin& origin) {
+  return origin.isLocal(url) && schemeOf(url) == origin.scheme();
 }
 
 }  // namespace quorvel

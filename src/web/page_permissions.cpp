@@ -8,7 +8,9 @@ namespace {
 using OriginPtr = CPtr<WebKitSecurityOrigin, webkit_security_origin_unref>;
 
 void grantNotifications(WebKitWebContext* context, const LocalOrigin* server) {
-  OriginPtr origin(webkit_security_origin_new("http", server->host.c_str(), static_cast<guint16>(server->port)));
+  // WebKit names http's own port 80 by leaving it out.
+  OriginPtr origin(webkit_security_origin_new(server->scheme().c_str(), server->host().c_str(),
+                                              server->port() == 80 ? 0 : server->port()));
   GList allowed{origin.get(), nullptr, nullptr};
   webkit_web_context_initialize_notification_permissions(context, &allowed, nullptr);
 }
@@ -22,7 +24,7 @@ PagePermissions::PagePermissions(WebKitWebView* webView, LocalOrigin server) : s
   // WebKit asks here at every requestPermission(), granted or not, and without
   // saying whose request it is: the server's pages answer it themselves, at once,
   // as for any permission already granted, and what asks here is refused.
-  const std::string script = "if (location.origin === '" + originText(server_) +
+  const std::string script = "if (location.origin === '" + server_.text() +
                              "') Notification.requestPermission = function (callback) {"
                              "  if (callback) callback('granted');"
                              "  return Promise.resolve('granted');"

@@ -4,7 +4,7 @@
 // refused, and navigator.permissions.query() answers accordingly.
 
 #include "base/glib_ptr.h"
-#include "web/navigation_rules.h"
+#include "launch/local_origin.h"
 
 #include <webkit2/webkit2.h>
 

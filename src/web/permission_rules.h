@@ -4,12 +4,9 @@
 
 #include <string>
 
-#include "web/navigation_rules.h"
+#include "launch/local_origin.h"
 
 namespace quorvel {
-
-// The server's origin as WebKit writes a security origin: "http://127.0.0.1:3789".
-std::string originText(const LocalOrigin& server);
 
 // `permission` as the Permissions API names it ("notifications", "geolocation",
 // "camera", ...); `origin` as WebKit writes one, empty when unknown.

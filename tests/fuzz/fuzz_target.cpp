@@ -3,6 +3,7 @@
 // that the code around the parser relies on.
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -58,9 +59,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!applied || parseZoomText(formatZoom(*applied)) != applied) __builtin_trap();
   }
 #elif defined(FUZZ_navigation)
-  // Any URL a page names gets a decision; any path on the server's own origin stays.
-  decideNavigationAction(std::string(input), {"127.0.0.1", 3789}, false);
-  if (!isLocal("http://127.0.0.1:3789/" + std::string(input), {"127.0.0.1", 3789})) __builtin_trap();
+  // Any URL a page names gets a decision; any path on the server's own origin stays (WebKit's
+  // hold no white space or control character); and the
+  // token goes with no other: what is loaded with it is http on 127.0.0.1:3789 itself.
+  const LocalOrigin server = *LocalOrigin::onPort(3789);
+  const std::string url(input.substr(0, input.find('\0')));  // WebKit hands over C strings
+  decideNavigationAction(url, server, false);
+  if (std::none_of(url.begin(), url.end(), [](unsigned char c) { return c <= ' ' || c == 0x7f; }) &&
+      !server.isLocal("http://127.0.0.1:3789/" + url)) __builtin_trap();
+  if (loadsWithToken(url, server) && (g_ascii_strncasecmp(url.c_str(), "http://127.0.0.1:", 17) != 0 ||
+                                      std::strtol(url.c_str() + 17, nullptr, 10) != 3789 ||
+                                      url.find('@') < url.find_first_of("/?#", 17))) __builtin_trap();
 #else
 #error "Name the target: -DFUZZ_<name>"
 #endif

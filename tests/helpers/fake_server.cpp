@@ -18,7 +18,7 @@
 // fake_server.signals. It writes its PID to $PIDFILE and appends "METHOD PATH?QUERY|cookie=…|token=…" to
 // fake_requests.log for each request. A file www/PATH in its working directory is
 // served at PATH (www/index.html at /) (as an attachment when the query says "attachment"; .html as a page,
-// anything else as text); every other path gets a small page.
+// anything else as text); /redirect?to=URL answers 302 to URL, /slow never answers; every other path gets a small page.
 
 #include <glib-unix.h>
 #include <libsoup/soup.h>
@@ -52,6 +52,8 @@ void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
                                   (query ? std::string("?") + query : "") + "|cookie=" + (cookie ? cookie : "") +
                                   "|token=" + (token ? token : ""));
   std::string status = "200", type = "text/html", body = "<!doctype html><title>Fake</title><h1>Fake server</h1>";
+  if (name == "/slow") return soup_server_message_pause(msg);
+  if (name == "/redirect" && query && g_str_has_prefix(query, "to=")) return soup_server_message_set_redirect(msg, 302, query + 3);
   if (name == "/up") {
     if (!std::getline(statuses, status, ',')) status = "200";
     body = "up";

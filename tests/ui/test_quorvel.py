@@ -106,7 +106,7 @@ def accessible(pid, role, name=None, timeout=10, text=None):
     return eventually(find, timeout)
 
 
-def click(pid, role, name, hold=()):
+def click(pid, role, name, hold=(), button="1"):
     # A real click on what a screen reader finds there, with keys held ("shift").
     def centre():
         try:
@@ -114,7 +114,7 @@ def click(pid, role, name, hold=()):
             return str(box.x + box.width // 2), str(box.y + box.height // 2)
         except (AttributeError, NotImplementedError):  # not there yet, or replaced as a list fills
             return None
-    xdotool(*(f for key in hold for f in ("keydown", key)), "mousemove", *eventually(centre), "click", "1",
+    xdotool(*(f for key in hold for f in ("keydown", key)), "mousemove", *eventually(centre), "click", button,
             *(f for key in hold for f in ("keyup", key)))
 
 
@@ -288,11 +288,12 @@ class QuorvelUi(unittest.TestCase):
         self.addCleanup(run.close)
         return run
 
-    def start(self, conf="", plist="", prefix=(), wait=True, page="keys.html"):
+    def start(self, conf="", plist="", prefix=(), wait=True, page="keys.html", frame="<p>framed</p><img src='/frame-image.txt'>"):
         # Quorvel on a bundle whose pages (tests/ui/pages/keys.html, or `page`) log each key and act on some,
-        # next to a second fake server on a port of its own: a foreign site, as far as Quorvel can tell.
+        # next to a second fake server on a port of its own: a foreign site, as far as Quorvel can tell, whose
+        # page `frame` the keys page shows in an iframe.
         self.site, site = free_port(), f"{self.dir}/foreign"
-        write(f"{site}/www/frame.html", "<p>framed</p><img src='/frame-image.txt'>")
+        write(f"{site}/www/frame.html", frame)
         server = subprocess.Popen([BUILD / "tests/fake_server", "-b", f"tcp://127.0.0.1:{self.site}"], cwd=site)
         self.addCleanup(lambda: (server.kill(), server.wait()))
         self.app, page = Bundle(self.dir, self.port, conf, plist), read(Path(__file__).parent / "pages" / page)
@@ -393,6 +394,24 @@ class QuorvelUi(unittest.TestCase):
             again()
             self.assertEqual(self.running.main_window(10), window, "the same window comes back")
         self.assertEqual(self.app.requests().count("GET /settings|"), 1, "no link there: the fallback, not loaded again")
+
+    def test_a_foreign_frame_gets_neither_the_window_nor_a_program_nor_the_token(self):
+        # Its script clicks a mail link and posts to the server; its links, clicked by the user, ask for a
+        # data: page in a new window, and (from the menu) for one of the server's pages.
+        self.start(frame=f"""<a target=_blank href="data:text/html,<h1>Sign in again</h1>">sign in</a>
+            <a href="http://127.0.0.1:{self.port}/second.html">home</a> <a id=m href="mailto:f@example.com">mail</a>
+            <script>m.click(); fetch("http://127.0.0.1:{self.port}/log?frame-post", {{method: "POST", mode: "no-cors",
+            credentials: "include"}});</script><img src="http://127.0.0.1:{self.port}/log?frame-image">""")
+        pid, foreign = self.running.process.pid, f"{self.dir}/foreign/fake_requests.log"  # on another local port
+        frame = lambda: re.findall(r"(?:frame-\w+|/frame.html)\|cookie=([^|]*)", self.app.requests() + read(foreign))
+        self.until(lambda: len(frame()) == 3)
+        click(pid, "link", "sign in")
+        self.until(lambda: "Not opening data:text/html" in self.running.log(), self.running.log())
+        self.assertEqual(shown_names(pid, "heading"), ["Keys"], "the application's page still has the window")
+        click(pid, "link", "home", button="3")
+        accessible(pid, "menu item", "Open Link").queryAction().doAction(0)
+        self.until(lambda: "GET /second.html|cookie=launch_token=" in self.app.requests(), "in the window, not the frame")
+        self.assertEqual((set(frame()), read(self.opened), len(self.running.windows())), ({""}, "", 1), "no cookie")
 
     def test_alert_confirm_file_inputs_and_a_download_answer_the_page(self):
         downloads = os.path.join(self.home, "Downloads")
@@ -586,6 +605,8 @@ class QuorvelUi(unittest.TestCase):
         self.key("3", "GET /second.html")
         self.key("x")  # from the second page, now shown
         token = self.app.requests().splitlines()[-1].split("launch_token=")[1][:64]
+        self.key("r", "GET /redirect")  # to a foreign page that never answers: still the second page's
+        self.until(lambda: "GET /slow" in read(f"{self.dir}/foreign/fake_requests.log"))
         os.kill(self.app.servers()[0], signal.SIGKILL)
         screenshot("server-stopped.png")
         press(self.running.main_window(), "alt+s")
@@ -593,6 +614,7 @@ class QuorvelUi(unittest.TestCase):
         press(self.running.main_window(), "alt+r")
         self.until(lambda: self.app.requests().count("GET /second.html|cookie=launch_token=" + token) == 2,
                    "the page that was shown, with the same token")
+        self.assertEqual(read(f"{self.dir}/foreign/fake_requests.log").count("GET /slow"), 1, "never the foreign page")
 
         def stop_the_page():  # kill Quorvel's web process, deep inside WebKit's sandbox but in Quorvel's process group
             for pid in run("pgrep", "-g", str(self.running.process.pid), "WebKitWebProces").split():

@@ -8,7 +8,7 @@
 #include <regex>
 
 #include "base/text_file.h"
-#include "server/launch_token.h"
+#include "launch/launch_token.h"
 #include "server/process_config.h"
 #include "server/secret_key_base.h"
 #include "server/stale_cleanup.h"

@@ -23,42 +23,43 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const LocalOrigin kServer = *LocalOrigin::onPort(3789);
+
 TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
-  const LocalOrigin origin = originOf("http://127.0.0.1:3789/", 3789);
-  // Each row: the URL (empty for none), then what the main frame, a sub-frame and a
-  // new-window request do with it: L(oad), D(esktop), N(othing), X (dropped);
-  // last, the main frame's when no user started it. A bare '%' and an escape that
-  // is not UTF-8 are as WebKit passes them on.
+  // Each row: the URL (empty for none), then what the main frame, a sub-frame and a new-window request do with
+  // it when the user started it: L(oad), D(esktop), N(othing), X (dropped); then the main frame's and the new
+  // window's when only a script did (a foreign frame's click); last, T if it is loaded with the launch token,
+  // and so kept as the page to come back to. A bare '%' and an escape that is not UTF-8 are as WebKit passes them.
   const struct { const char* url; const char* outcome; } rows[] = {
-      {"", "LLNL"}, {"http://127.0.0.1:3789/", "LLLL"}, {"http://127.0.0.1:3789/notes?q=50%", "LLLL"},
-      {"https://127.0.0.1:3789/", "LLLL"}, {"http://127.0.0.1:3789/caf%E9#top", "LLLL"},  // the scheme is not compared
-      {"http://127.0.0.1:3790/", "DLDD"}, {"http://127.0.0.1/", "DLDD"}, {"http://localhost:3789/", "DLDD"},
-      {"https://example.com/50%", "DLDD"}, {"about:blank", "LLLL"}, {"data:text/html,100%", "LLLL"},
-      {"not a url", "DDDX"}, {"mailto:someone@example.com", "DDDX"}, {"magnet:?xt=urn:btih:0", "DDDX"},
-      {"file:///etc/hosts", "XXDX"}, {"blob:http://127.0.0.1:3789/0b1c", "DLDD"}};
+      {"", "LLNLN-"}, {"http://127.0.0.1:3789/", "LLLLLT"}, {"http://127.0.0.1:3789/notes?q=50%", "LLLLLT"},
+      {"http://127.0.0.1:3789/caf%E9#top", "LLLLLT"}, {"blob:http://127.0.0.1:3789/0b1c", "LLLLL-"},
+      {"https://127.0.0.1:3789/", "DLDDD-"}, {"http://127.0.0.1:3790/", "DLDDD-"}, {"http://localhost:3789/", "DLDDD-"},
+      {"https://example.com/50%", "DLDDD-"}, {"blob:https://example.com/0b1c", "XLNXN-"}, {"about:blank", "XLNXN-"},
+      {"data:text/html,<form>Sign in again", "XLNXN-"}, {"javascript:alert(1)", "XXNXN-"}, {"not a url", "XXNXN-"},
+      {"mailto:someone@example.com", "DDDXN-"}, {"magnet:?xt=urn:btih:0", "DDDXN-"}, {"file:///etc/hosts", "XXNXN-"}};
   for (const auto& row : rows) {
     OptionalURL url = *row.url ? OptionalURL(row.url) : std::nullopt;
     // The action, then (for what WebKit loads itself) the response.
     auto loads = [&](bool mainFrame, bool userStarted) {
-      Navigation action = decideNavigationAction(url, origin, userStarted);
+      Navigation action = decideNavigationAction(url, kServer, userStarted);
       if (action != Navigation::Allow) return "LDX"[static_cast<int>(action)];
-      return !url || decideResponse(*url, mainFrame, origin) == Navigation::Allow ? 'L' : 'D';
+      return !url ? 'L' : "LDX"[static_cast<int>(decideResponse(*url, mainFrame, kServer))];
     };
-    std::string outcome{loads(true, true), loads(false, true), "NLD"[static_cast<int>(decideNewWindow(url, origin))],
-                        loads(true, false)};
+    auto newWindow = [&](bool userStarted) { return "NLD"[static_cast<int>(decideNewWindow(url, kServer, userStarted))]; };
+    std::string outcome{loads(true, true), loads(false, true), newWindow(true), loads(true, false), newWindow(false),
+                        url && loadsWithToken(*url, kServer) ? 'T' : '-'};
     EXPECT_EQ(outcome, row.outcome) << row.url;
   }
-  EXPECT_FALSE(isLocal("http://127.0.0.1:3789/", originOf("http://127.0.0.1:3789/", 4000))) << "the given port counts";
 }
 
 TEST(PermissionRules, NotificationsForTheServersOriginOnly) {
-  const LocalOrigin server = originOf("http://127.0.0.1:3789/", 3789);
-  EXPECT_TRUE(permissionGranted("notifications", "http://127.0.0.1:3789", server));
+  EXPECT_TRUE(permissionGranted("notifications", "http://127.0.0.1:3789", kServer));
+  EXPECT_TRUE(permissionGranted("notifications", "http://127.0.0.1", *LocalOrigin::onPort(80))) << "as WebKit writes it";
   for (const char* origin : {"http://127.0.0.1:3790", "https://127.0.0.1:3789", "http://localhost:3789", "http://127.0.0.1",
                              "null", "", "http://127.0.0.1:3789.evil.example", "http://127.0.0.1:37890"})
-    EXPECT_FALSE(permissionGranted("notifications", origin, server)) << origin;
+    EXPECT_FALSE(permissionGranted("notifications", origin, kServer)) << origin;
   for (const char* permission : {"geolocation", "camera", "microphone", "clipboard-read", "Notifications", ""})
-    EXPECT_FALSE(permissionGranted(permission, "http://127.0.0.1:3789", server)) << permission;
+    EXPECT_FALSE(permissionGranted(permission, "http://127.0.0.1:3789", kServer)) << permission;
 }
 
 TEST(SpellingLanguages, TheLocalesLanguagesThatHaveADictionaryElseAmericanEnglish) {
@@ -105,7 +106,7 @@ TEST(PageMenu, AnApplicationsMenuFromWhatWebKitOffers) {
     for (std::string word; in >> word;) offered.push_back(codes.at(word)), names.push_back(word);
     PageMenuContext context{*row.link ? OptionalURL(row.link) : std::nullopt, row.inspector};
     std::string shown;
-    for (const PageMenuLine& line : pageMenu(context, offered, originOf("http://127.0.0.1:3789/", 3789))) {
+    for (const PageMenuLine& line : pageMenu(context, offered, kServer)) {
       shown += (shown.empty() ? "" : " ") + (line.offered >= 0 ? names[line.offered] : "[" + line.label + "]");
     }
     EXPECT_EQ(shown, row.shown) << row.offered;

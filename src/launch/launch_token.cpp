@@ -1,4 +1,4 @@
-#include "server/launch_token.h"
+#include "launch/launch_token.h"
 
 #include <glib.h>
 

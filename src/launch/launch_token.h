@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/http_request.h"
 #include "base/random_bytes.h"
-#include "server/http_request.h"
 
 namespace quorvel {
 
