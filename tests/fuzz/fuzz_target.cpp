@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     version = input.substr(0, input.find('\n'));
     input.remove_prefix(std::min(version.size() + 1, input.size()));
   }
-  auto verdict = judgeFeed(v[0], input);
+  auto verdict = judgeFeed(v[0], input, "debian-12");
   if (verdict.ok()) v[2] = verdict.value().newest.version;
   int order[3][3];
   for (int i = 0; i < 9; ++i) order[i / 3][i % 3] = compareVersions(v[i / 3], v[i % 3]);
