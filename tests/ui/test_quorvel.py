@@ -398,8 +398,7 @@ class QuorvelUi(unittest.TestCase):
         self.until(lambda: read(self.opened) == f"{url}/quorvel_2.0.deb\n", read(self.opened))
         feed(f'sparkle:edSignature="{sign(other)}"')  # signed, but not this file: never reaches PackageKit
         check("Quorvel 2.0 is available", "You have 1.0. Install the update now?")
-        self.answer("The downloaded update's signature does not match the key of this copy of Quorvel.")
-        screenshot("update-refused.png")
+        self.answer("The downloaded update's signature does not match the key of this copy of Quorvel.", shot="update-refused.png")
         self.assertEqual(os.listdir(tmp), [], "the file removed")
         feed(f'sparkle:edSignature="{sign(self.app.app / "www/quorvel_2.0.deb")}"')  # no PackageKit on the bus
         check("Quorvel 2.0 is available")
@@ -421,7 +420,7 @@ class QuorvelUi(unittest.TestCase):
         self.until(lambda: len(calls) == 2, str(calls))
         self.assertEqual((calls[0], calls[1][:2]), (["SetHints", ["interactive=true"]], ["InstallFiles", 0]))
         self.assertEqual(Path(calls[1][2][0]).read_bytes(), package, "handed over whole")
-        server = self.app.servers()
+        server = screenshot("update-installing.png") and self.app.servers()
         emit("Finished", "(uu)", (1, 20))
         self.answer("Quorvel 2.0 is installed.", "Relaunch Quorvel to use the new version.")
         self.until(lambda: self.running.log().count("first page load finished") == 2, self.running.log(), 30)
@@ -429,10 +428,12 @@ class QuorvelUi(unittest.TestCase):
         self.until(lambda: "Automatic update check: version 2.0 was skipped." in self.running.log(), "quiet", 30)
         self.assertEqual((self.running.windows(), os.listdir(tmp)), ([self.running.main_window()], kept), "no dialog")
 
-    def answer(self, *texts, button=None, timeout=10):
+    def answer(self, *texts, button=None, timeout=10, shot=None):
         # The dialog saying these texts, answered with its default button, or a click on a button or link.
         for text in texts:
             self.until(lambda: accessible(self.running.process.pid, "label", text, 0.5), text, timeout)
+        if shot:
+            screenshot(shot, settle=0.5)
         if button is None:
             press(self.running.dialog(), "Return")
         else:
