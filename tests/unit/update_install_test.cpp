@@ -1,0 +1,108 @@
+// What decides whether an update may be installed: the key and signature (real
+// Ed25519, vectors made with `openssl pkeyutl -sign -rawin`), the size, the skip
+// rule and how a PackageKit transaction ended.
+
+#include <glib/gstdio.h>
+#include <gtest/gtest.h>
+
+#include "base/glib_ptr.h"
+#include "update/package_installer.h"
+#include "update/update_signature.h"
+
+namespace quorvel {
+namespace {
+
+const std::string kMessage = "quorvel_2.0.deb";
+const char* kKey = "lGHkEyjv9OLdq5cPEjLbXpRUJy09NwXFxkHgzAb6yd0=";
+const char* kOtherKey = "+p6+gvVw9rDrmhiDj+lljlmS97yUmKH+8aEX3gT8pzk=";
+const char* kSignature = "VdzClaJeExgCEWxQBGlhY6hI+a7NIiWlWQZaKu1VxmgQuvjVDgyoWpvwvVHHn9ZpOz63TG5arPqZQ3njzNbaAQ==";
+const char* kOtherSignature =  // the same bytes signed with the other key
+    "jM0jqT/u9ScwGb+JMKVtDDIvHiFLQ81aTdNhH0rvb2mcH3CPkg2B+qV6l5efWfe5uNKSotxRZU4c/3AxzJIACw==";
+
+TEST(UpdateSignature, KeysAndSignaturesAreCanonicalBase64OfTheirSizeAndVerifyOnlyTheirBytes) {
+  const struct { std::string text; bool key; } keys[] = {
+      {kKey, true}, {std::string(" ") + kKey + "\n", true}, {"", false}, {std::string(kKey).substr(1), false},
+      {std::string(kKey).substr(0, 43) + "1", false},  // the padding's bits not zero: not what an encoder writes
+      {std::string(kKey, 40) + "AA==", false}, {std::string(kKey).replace(5, 1, "*"), false}, {kSignature, false}};
+  for (const auto& row : keys) EXPECT_EQ(parsePublicKey(row.text).has_value(), row.key) << row.text;
+  EXPECT_FALSE(parseSignature(kKey));
+
+  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(kMessage.data()), kMessage.size());
+  const struct { const char *key, *signature; std::size_t length; bool valid; } rows[] = {
+      {kKey, kSignature, kMessage.size(), true}, {kOtherKey, kOtherSignature, kMessage.size(), true},
+      {kOtherKey, kSignature, kMessage.size(), false}, {kKey, kOtherSignature, kMessage.size(), false},
+      {kKey, kSignature, kMessage.size() - 1, false}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(signatureMatches(*parsePublicKey(row.key), *parseSignature(row.signature), bytes.first(row.length)),
+              row.valid) << row.key << " " << row.signature << " " << row.length;
+  }
+}
+
+TEST(UpdateSignature, ADownloadIsCheckedForItsSizeThenItsSignatureAndEachMismatchIsNamed) {
+  GCharPtr dir(g_dir_make_tmp("quorvel-update-XXXXXX", nullptr));
+  const std::string path = std::string(dir.get()) + "/q.deb";
+  const auto key = *parsePublicKey(kKey);
+  const std::string size = "The downloaded update's size (15 bytes) does not match the size the feed gives (";
+  const struct { std::string contents; std::uint64_t length; std::string error; } rows[] = {
+      {kMessage, 15, ""},
+      {kMessage, 16, size + "16 bytes)."},
+      {kMessage, 14, size + "14 bytes)."},
+      {"quorvel_2.0.deb" + std::string(1, '\0'), 15, "The downloaded update's size (16 bytes) does not match the size the feed gives (15 bytes)."},
+      {"quorvel_2.1.deb", 15, "The downloaded update's signature does not match the key of this copy of Quorvel."}};
+  for (const auto& row : rows) {
+    ASSERT_TRUE(g_file_set_contents(path.c_str(), row.contents.data(), static_cast<gssize>(row.contents.size()), nullptr));
+    Status verified = verifyDownload(path, row.length, key, *parseSignature(kSignature));
+    EXPECT_EQ(verified.ok() ? "" : verified.error().message(), row.error) << row.contents;
+  }
+  g_unlink(path.c_str());
+  g_rmdir(dir.get());
+  EXPECT_EQ(verifyDownload(path, 15, key, *parseSignature(kSignature)).error().message().rfind("The downloaded update could not be read: ", 0), 0u);
+}
+
+TEST(UpdateSignature, OnlyASignedPackageOfKnownSizeOverHttpsIsInstalledElseTheOfferSaysWhy) {
+  const std::string key = "This copy of Quorvel has no valid key to check updates with, so it can't install them itself.";
+  const std::string unsigned_ = "This update is not signed, so Quorvel can't install it itself.";
+  const std::string size = "The feed gives no size for this update, so Quorvel can't install it itself.";
+  const std::string https = "This update is not offered over https, so Quorvel can't install it itself.";
+  const Enclosure good{"https://x/q.deb", "15", kDebianPackageType, "linux", "", kSignature};
+  auto with = [&](auto field, const char* value) { Enclosure e = good; e.*field = value; return e; };
+  const struct { std::optional<PublicKey> key; Enclosure enclosure; std::string why; } rows[] = {
+      {parsePublicKey(kKey), good, ""}, {std::nullopt, good, key},
+      {parsePublicKey(kKey), with(&Enclosure::signature, ""), unsigned_},
+      {parsePublicKey(kKey), with(&Enclosure::signature, kKey), unsigned_},
+      {parsePublicKey(kKey), with(&Enclosure::length, ""), size}, {parsePublicKey(kKey), with(&Enclosure::length, "0"), size},
+      {parsePublicKey(kKey), with(&Enclosure::length, "+15"), size}, {parsePublicKey(kKey), with(&Enclosure::length, "1e3"), size},
+      {parsePublicKey(kKey), with(&Enclosure::length, "99999999999999999999"), size},
+      {parsePublicKey(kKey), with(&Enclosure::url, "http://mirror.example/q.deb"), https},
+      {parsePublicKey(kKey), with(&Enclosure::url, "http://127.0.0.1:8000/q.deb"), ""},
+      {parsePublicKey(kKey), with(&Enclosure::url, "file:///tmp/q.deb"), https}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(whyNotInstallable(row.key, row.enclosure).value_or(""), row.why) << row.enclosure.url << row.enclosure.length;
+  }
+}
+
+TEST(UpdateRules, SkippedVersionsQuietOnlyAutomaticChecksAndATransactionEndsAsPackageKitSays) {
+  const struct { bool automatic; const char *version, *skipped; bool quiet; } skips[] = {
+      {true, "2.0", "2.0", true}, {true, "2.0", "2.0.0", true}, {true, "1.9", "2.0", true},
+      {true, "2.1", "2.0", false}, {true, "2.0", "", false}, {false, "2.0", "2.0", false}};
+  for (const auto& row : skips) {
+    EXPECT_EQ(skipKeepsQuiet(row.automatic, row.version, row.skipped), row.quiet) << row.version << " " << row.skipped;
+  }
+  using Kind = InstallOutcome::Kind;
+  const struct { const char* details; unsigned exit; InstallOutcome outcome; } ends[] = {
+      {"", 1, {Kind::Installed, ""}},
+      {"Not authorized.\n", 2, {Kind::Failed, "The update could not be installed: Not authorized."}},
+      {"", 2, {Kind::Failed, "The update could not be installed."}},
+      {"", 3, {Kind::Failed, "The installation was cancelled."}}};
+  for (const auto& row : ends) {
+    InstallTransaction transaction;
+    if (*row.details) {
+      transaction.errorCode(4, row.details);
+      transaction.errorCode(5, "a later error");  // the first one says what went wrong
+    }
+    EXPECT_EQ(transaction.finished(row.exit), row.outcome) << row.details << row.exit;
+  }
+}
+
+}  // namespace
+}  // namespace quorvel
