@@ -51,10 +51,6 @@ std::optional<std::string> whyNotInstallable(const std::optional<PublicKey>& key
   return std::nullopt;
 }
 
-bool signatureMatches(const PublicKey& key, const Signature& signature, std::span<const std::uint8_t> bytes) {
-  return ed25519_sha512_verify(key.data(), bytes.size(), bytes.data(), signature.data()) == 1;
-}
-
 Status verifyDownload(const std::string& path, std::uint64_t length, const PublicKey& key, const Signature& signature) {
   GErrorHolder error;
   MappedFilePtr file(g_mapped_file_new(path.c_str(), FALSE, error.out()));
@@ -66,7 +62,7 @@ Status verifyDownload(const std::string& path, std::uint64_t length, const Publi
   }
   // An empty mapping has no contents pointer; a positive length never gets here empty.
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(g_mapped_file_get_contents(file.get()));
-  if (!signatureMatches(key, signature, {bytes, static_cast<std::size_t>(size)})) {
+  if (ed25519_sha512_verify(key.data(), size, bytes, signature.data()) != 1) {
     return AppError("The downloaded update's signature does not match the key of this copy of Quorvel.");
   }
   return success();

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,8 +26,6 @@ std::optional<std::uint64_t> parseLength(std::string_view text);
 // Why this enclosure cannot be installed by Quorvel itself (one finished sentence to
 // show below the offer), or nothing when it can be downloaded and checked.
 std::optional<std::string> whyNotInstallable(const std::optional<PublicKey>& key, const Enclosure& enclosure);
-
-bool signatureMatches(const PublicKey& key, const Signature& signature, std::span<const std::uint8_t> bytes);
 
 // Checks the file at `path` against the enclosure: its size first, then its signature.
 // The failure names what did not match.
