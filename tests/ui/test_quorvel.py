@@ -405,7 +405,8 @@ class QuorvelUi(unittest.TestCase):
         self.answer("PackageKit, which installs software on this system, is not available. The downloaded package is "
                     "kept for you to install.")
         self.until(lambda: read(self.opened).endswith(f"\n{tmp}\n"), read(self.opened))  # without a file manager
-        self.assertEqual([Path(tmp, f).read_bytes() for f in (kept := os.listdir(tmp))], [package])
+        self.assertEqual([Path(tmp, f).read_bytes() for f in os.listdir(tmp)], [package])
+        kept = os.listdir(tmp)
         stand_in("org.freedesktop.PackageKit", "/org/freedesktop/PackageKit", "org.freedesktop.PackageKit",
                  [("CreateTransaction", "", "o")], {"CreateTransaction": GLib.Variant("(o)", ("/1",))}, system_address)
         calls, emit = stand_in("org.freedesktop.PackageKit", "/1", "org.freedesktop.PackageKit.Transaction",
