@@ -172,7 +172,8 @@ void AppDelegate::showUpdateMessage(const UpdateMessage& message) {
 }
 
 void AppDelegate::showUpdateOffer(const UpdateOffer& offer) {
-  ::quorvel::showUpdateOffer(window_ ? window_->window() : nullptr, offer, [this, url = offer.downloadURL](OfferAnswer answer) {
+  GtkWindow* parent = window_ ? window_->window() : nullptr;
+  ::quorvel::showUpdateOffer(parent, offer, [this, url = offer.downloadURL](OfferAnswer answer) {
     switch (answer) {
       case OfferAnswer::Install: updater_.installUpdate(); break;
       case OfferAnswer::Download: openWithDesktop(url); break;
@@ -184,7 +185,8 @@ void AppDelegate::showUpdateOffer(const UpdateOffer& offer) {
 
 void AppDelegate::showUpdateProgress(const std::string& status, double fraction, bool cancellable) {
   if (!updateProgress_) {
-    updateProgress_ = std::make_unique<UpdateProgress>(window_ ? window_->window() : nullptr, [this] { updater_.cancel(); });
+    GtkWindow* parent = window_ ? window_->window() : nullptr;
+    updateProgress_ = std::make_unique<UpdateProgress>(parent, [this] { updater_.cancel(); });
   }
   updateProgress_->set(status, fraction, cancellable);
 }

@@ -54,7 +54,9 @@ void showUpdateOffer(GtkWindow* parent, const UpdateOffer& offer, std::function<
                              GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", offer.primary.c_str());
   gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", offer.secondary.c_str());
   GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
-  if (!offer.notesURL.empty() || !offer.notesHTML.empty()) gtk_box_pack_start(GTK_BOX(area), notesView(offer), TRUE, TRUE, 0);
+  if (!offer.notesURL.empty() || !offer.notesHTML.empty()) {
+    gtk_box_pack_start(GTK_BOX(area), notesView(offer), TRUE, TRUE, 0);
+  }
   gtk_dialog_add_button(GTK_DIALOG(dialog), "Skip This Version", kSkip);
   gtk_dialog_add_button(GTK_DIALOG(dialog), "Remind Me Later", kLater);
   const bool install = offer.downloadURL.empty();
@@ -79,7 +81,10 @@ void showUpdateOffer(GtkWindow* parent, const UpdateOffer& offer, std::function<
 }
 
 UpdateProgress::UpdateProgress(GtkWindow* parent, std::function<void()> cancel)
-    : dialog_(gtk_dialog_new()), label_(gtk_label_new("")), bar_(gtk_progress_bar_new()), cancelled_(std::move(cancel)) {
+    : dialog_(gtk_dialog_new()),
+      label_(gtk_label_new("")),
+      bar_(gtk_progress_bar_new()),
+      cancelled_(std::move(cancel)) {
   gtk_window_set_title(GTK_WINDOW(dialog_), "Updating Quorvel");
   gtk_window_set_transient_for(GTK_WINDOW(dialog_), parent);
   gtk_window_set_modal(GTK_WINDOW(dialog_), TRUE);

@@ -11,8 +11,6 @@ constexpr const char* kService = "org.freedesktop.PackageKit";
 constexpr const char* kTransaction = "org.freedesktop.PackageKit.Transaction";
 // PackageKit reports 101 while it does not know how far it is.
 constexpr guint kUnknownPercentage = 101;
-// The consent dialog waits for a person: no timeout on the calls that may raise it.
-constexpr int kNoTimeout = G_MAXINT;
 
 std::string couldNotInstall(std::string reason) {
   while (!reason.empty() && (reason.back() == '.' || g_ascii_isspace(reason.back()))) reason.pop_back();
@@ -57,7 +55,8 @@ struct PackageInstaller::State : std::enable_shared_from_this<State> {
     if (done) done(outcome);
   }
   void unavailable() {
-    finish({InstallOutcome::Kind::NoPackageKit, "PackageKit, which installs software on this system, is not available."});
+    finish({InstallOutcome::Kind::NoPackageKit,
+            "PackageKit, which installs software on this system, is not available."});
   }
   void failed(const GError* error) {
     if (g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
@@ -87,7 +86,7 @@ void call(PackageInstaller::State& caller, const char* path, const char* interfa
     F then;
   };
   g_dbus_connection_call(
-      caller.bus.get(), kService, path, interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, kNoTimeout,
+      caller.bus.get(), kService, path, interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
       caller.cancellable.get(),
       [](GObject* bus, GAsyncResult* result, gpointer data) {
         std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
@@ -125,6 +124,7 @@ void PackageInstaller::State::transactionCreated(const std::string& objectPath) 
   g_dbus_connection_call(bus.get(), kService, path.c_str(), kTransaction, "SetHints", g_variant_new("(^as)", hints),
                          nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
   // No flags: not "only trusted", so a package from outside the archive may be installed once consented to.
+  // The call returns once the transaction is queued; consent and the result come as signals.
   const char* files[] = {package.c_str(), nullptr};
   call(*this, path.c_str(), kTransaction, "InstallFiles", g_variant_new("(t^as)", guint64{0}, files),
        [](State&, GVariant*) {});
@@ -171,7 +171,8 @@ PackageInstaller::PackageInstaller(const std::string& packagePath, Events events
                const char* path = nullptr;
                if (g_variant_is_of_type(reply, G_VARIANT_TYPE("(o)"))) g_variant_get(reply, "(&o)", &path);
                if (path == nullptr) {
-                 self.finish({InstallOutcome::Kind::Failed, "PackageKit gave no transaction to install the update with."});
+                 self.finish({InstallOutcome::Kind::Failed,
+                              "PackageKit gave no transaction to install the update with."});
                  return;
                }
                self.transactionCreated(path);

@@ -293,7 +293,7 @@ void UpdateChecker::State::installed(const std::string& path, const InstallOutco
   if (outcome.kind == Kind::NoPackageKit) {
     // Kept for the user to install some other way.
     present(kNotInstalled, outcome.message + " The downloaded package is kept for you to install.",
-             UpdateMessage::Action::ShowFile, path);
+            UpdateMessage::Action::ShowFile, path);
     return;
   }
   g_unlink(path.c_str());
@@ -303,7 +303,7 @@ void UpdateChecker::State::installed(const std::string& path, const InstallOutco
     return;
   }
   present("Quorvel " + offeredVersion + " is installed.", "Relaunch Quorvel to use the new version.",
-           UpdateMessage::Action::Relaunch);
+          UpdateMessage::Action::Relaunch);
 }
 
 UpdateChecker::UpdateChecker(const InfoDictionary& info, const std::string& supportDir, UpdateView view)

@@ -44,7 +44,9 @@ std::optional<std::uint64_t> parseLength(std::string_view text) {
 std::optional<std::string> whyNotInstallable(const std::optional<PublicKey>& key, const Enclosure& enclosure) {
   if (!key) return "This copy of Quorvel has no valid key to check updates with, so it can't install them itself.";
   if (!parseSignature(enclosure.signature)) return "This update is not signed, so Quorvel can't install it itself.";
-  if (!parseLength(enclosure.length)) return "The feed gives no size for this update, so Quorvel can't install it itself.";
+  if (!parseLength(enclosure.length)) {
+    return "The feed gives no size for this update, so Quorvel can't install it itself.";
+  }
   if (!isFetchableURL(enclosure.url)) {
     return "This update is not offered over https, so Quorvel can't install it itself.";
   }
