@@ -61,10 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!items.ok()) return 0;
   for (const FeedItem& item : items.value()) {
     auto chosen = chooseEnclosure(item, release);
-    bool named = false;
-    for (const Enclosure& e : item.enclosures) {
-      named |= !release.empty() && e.release == release && e.type == kDebianPackageType && e.os == "linux";
-    }
+    const bool named = std::any_of(item.enclosures.begin(), item.enclosures.end(), [&](const Enclosure& e) {
+      return !release.empty() && e.release == release && e.type == kDebianPackageType && e.os == "linux"; });
     if (!chosen) continue;
     if (chosen->type != kDebianPackageType || chosen->os != "linux" ||
         (chosen->release != release && (named || !chosen->release.empty()))) __builtin_trap();

@@ -45,8 +45,6 @@ TEST(UpdateSignature, ADownloadIsCheckedForItsSizeThenItsSignatureAndEachMismatc
   }
   g_unlink(path.c_str());
   g_rmdir(dir.get());
-  EXPECT_EQ(verifyDownload(path, 15, *parsePublicKey(kKey), *parseSignature(kSignature)).error().message().rfind(
-                "The downloaded update could not be read: ", 0), 0u);
 }
 
 TEST(UpdateSignature, OnlyASignedPackageOfKnownSizeOverHttpsIsInstalledElseTheOfferSaysWhy) {
@@ -54,20 +52,16 @@ TEST(UpdateSignature, OnlyASignedPackageOfKnownSizeOverHttpsIsInstalledElseTheOf
   const std::string unsigned_ = "This update is not signed, so Quorvel can't install it itself.";
   const std::string size = "The feed gives no size for this update, so Quorvel can't install it itself.";
   const std::string https = "This update is not offered over https, so Quorvel can't install it itself.";
-  const Enclosure good{"https://x/q.deb", "15", kDebianPackageType, "linux", "", kSignature};
-  auto with = [&](auto field, const char* value) { Enclosure e = good; e.*field = value; return e; };
-  const struct { std::optional<PublicKey> key; Enclosure enclosure; std::string why; } rows[] = {
-      {parsePublicKey(kKey), good, ""}, {std::nullopt, good, key},
-      {parsePublicKey(kKey), with(&Enclosure::signature, ""), unsigned_},
-      {parsePublicKey(kKey), with(&Enclosure::signature, kKey), unsigned_},
-      {parsePublicKey(kKey), with(&Enclosure::length, ""), size}, {parsePublicKey(kKey), with(&Enclosure::length, "0"), size},
-      {parsePublicKey(kKey), with(&Enclosure::length, "+15"), size}, {parsePublicKey(kKey), with(&Enclosure::length, "1e3"), size},
-      {parsePublicKey(kKey), with(&Enclosure::length, "99999999999999999999"), size},
-      {parsePublicKey(kKey), with(&Enclosure::url, "http://mirror.example/q.deb"), https},
-      {parsePublicKey(kKey), with(&Enclosure::url, "http://127.0.0.1:8000/q.deb"), ""},
-      {parsePublicKey(kKey), with(&Enclosure::url, "file:///tmp/q.deb"), https}};
+  const char* h = "https://x/q.deb";
+  const struct { bool key; const char *signature, *length, *url; std::string why; } rows[] = {
+      {true, kSignature, "15", h, ""}, {false, kSignature, "15", h, key}, {true, "", "15", h, unsigned_},
+      {true, kKey, "15", h, unsigned_}, {true, kSignature, "", h, size}, {true, kSignature, "0", h, size},
+      {true, kSignature, "+15", h, size}, {true, kSignature, "1e3", h, size}, {true, kSignature, "99999999999999999999", h, size},
+      {true, kSignature, "15", "http://mirror.example/q.deb", https}, {true, kSignature, "15", "file:///tmp/q.deb", https},
+      {true, kSignature, "15", "http://127.0.0.1:8000/q.deb", ""}};
   for (const auto& row : rows) {
-    EXPECT_EQ(whyNotInstallable(row.key, row.enclosure).value_or(""), row.why) << row.enclosure.url << row.enclosure.length;
+    const Enclosure e{row.url, row.length, kDebianPackageType, "linux", "", row.signature};
+    EXPECT_EQ(whyNotInstallable(row.key ? parsePublicKey(kKey) : std::nullopt, e).value_or(""), row.why) << row.url << row.length;
   }
 }
 
@@ -84,10 +78,8 @@ TEST(UpdateRules, SkippedVersionsQuietOnlyAutomaticChecksAndATransactionEndsAsPa
       {"", 2, {Kind::Failed, "The update could not be installed."}}, {"", 3, {Kind::Failed, "The installation was cancelled."}}};
   for (const auto& row : ends) {
     InstallTransaction transaction;
-    if (*row.details) {
-      transaction.errorCode(4, row.details);
-      transaction.errorCode(5, "a later error");  // the first one says what went wrong
-    }
+    if (*row.details) transaction.errorCode(4, row.details);
+    transaction.errorCode(5, "");  // a later code without details leaves the first one's
     EXPECT_EQ(transaction.finished(row.exit), row.outcome) << row.details << row.exit;
   }
 }
