@@ -99,10 +99,12 @@ UpdateProgress::UpdateProgress(GtkWindow* parent, std::function<void()> cancel)
   gtk_box_pack_start(GTK_BOX(box), bar_, FALSE, FALSE, 0);
   cancel_ = gtk_dialog_add_button(GTK_DIALOG(dialog_), "Cancel", GTK_RESPONSE_CANCEL);
   g_signal_connect(dialog_, "response", G_CALLBACK(+[](GtkDialog*, int response, UpdateProgress* self) {
-                     // Escape too, but only while there is something to cancel.
+                     // Escape too, but only while there is something to cancel. Cancelling
+                     // takes this dialog down: the callback runs from a copy.
                      if (gtk_widget_get_sensitive(self->cancel_) && (response == GTK_RESPONSE_CANCEL ||
                                                                      response == GTK_RESPONSE_DELETE_EVENT)) {
-                       self->cancelled_();
+                       auto cancel = self->cancelled_;
+                       cancel();
                      }
                    }),
                    this);
