@@ -103,8 +103,8 @@ UpdateProgress::UpdateProgress(GtkWindow* parent, std::function<void()> cancel)
                      // takes this dialog down: the callback runs from a copy.
                      if (gtk_widget_get_sensitive(self->cancel_) && (response == GTK_RESPONSE_CANCEL ||
                                                                      response == GTK_RESPONSE_DELETE_EVENT)) {
-                       auto cancel = self->cancelled_;
-                       cancel();
+                       auto cancelled = self->cancelled_;
+                       cancelled();
                      }
                    }),
                    this);
