@@ -18,7 +18,13 @@ AppDelegate::AppDelegate(GtkApplication* app, const LaunchSettings& settings)
     : app_(app),
       settings_(settings),
       server_(settings),
-      updater_(settings.info, [this](const UpdateMessage& message) { showUpdateMessage(message); }),
+      updater_(settings.info, settings.supportDir,
+               UpdateView{[this](const UpdateMessage& message) { showUpdateMessage(message); },
+                          [this](const UpdateOffer& offer) { showUpdateOffer(offer); },
+                          [this](const std::string& status, double fraction, bool cancellable) {
+                            showUpdateProgress(status, fraction, cancellable);
+                          },
+                          [this] { updateProgress_.reset(); }}),
       session_(settings.baseURL) {
   connections_.add(app, "will-start-up", G_CALLBACK(+[](AppDelegate* self) { self->applicationWillFinishLaunching(); }),
                    this, G_CONNECT_SWAPPED);
@@ -145,14 +151,44 @@ void AppDelegate::showAbout() {
 
 void AppDelegate::showUpdateMessage(const UpdateMessage& message) {
   GtkWindow* parent = window_ ? window_->window() : nullptr;
-  if (message.downloadURL.empty()) {
-    showMessageDialog(parent, message.primary, message.secondary, {}, nullptr);
-    return;
+  switch (message.action) {
+    case UpdateMessage::Action::None: showMessageDialog(parent, message.primary, message.secondary, {}, nullptr); break;
+    case UpdateMessage::Action::ShowFile:
+      showMessageDialog(parent, message.primary, message.secondary, {{"Close", 0}, {"Show in Folder", 1}},
+                        [path = message.target](int response) {
+                          if (response == 1) showInFileManager(path);
+                        });
+      break;
+    case UpdateMessage::Action::Relaunch:
+      // "Later" leaves this copy running until the user quits.
+      showMessageDialog(parent, message.primary, message.secondary, {{"Later", 0}, {"Relaunch Quorvel", 1}},
+                        [this](int response) {
+                          if (response != 1) return;
+                          relaunch_ = true;
+                          apply(session_.quitAsked());
+                        });
+      break;
   }
-  std::string url = message.downloadURL;
-  showMessageDialog(parent, message.primary, message.secondary, {{"Later", 0}, {"Download", 1}}, [url](int response) {
-    if (response == 1) openWithDesktop(url);
+}
+
+void AppDelegate::showUpdateOffer(const UpdateOffer& offer) {
+  GtkWindow* parent = window_ ? window_->window() : nullptr;
+  ::quorvel::showUpdateOffer(parent, offer, [this, url = offer.downloadURL](OfferAnswer answer) {
+    switch (answer) {
+      case OfferAnswer::Install: updater_.installUpdate(); break;
+      case OfferAnswer::Download: openWithDesktop(url); break;
+      case OfferAnswer::Skip: updater_.skipVersion(); break;
+      case OfferAnswer::RemindLater: break;
+    }
   });
+}
+
+void AppDelegate::showUpdateProgress(const std::string& status, double fraction, bool cancellable) {
+  if (!updateProgress_) {
+    GtkWindow* parent = window_ ? window_->window() : nullptr;
+    updateProgress_ = std::make_unique<UpdateProgress>(parent, [this] { updater_.cancel(); });
+  }
+  updateProgress_->set(status, fraction, cancellable);
 }
 
 }  // namespace quorvel

@@ -14,6 +14,7 @@
 #include "shell/dark_style.h"
 #include "shell/main_window.h"
 #include "shell/session.h"
+#include "shell/update_dialog.h"
 #include "update/update_checker.h"
 
 typedef struct _GtkApplication GtkApplication;
@@ -29,6 +30,10 @@ class AppDelegate {
 
   // The names of the actions the menu can name ("app." + name), without a display.
   static std::vector<std::string_view> actionNames();
+
+  // The user asked to relaunch after an update: the entry point starts Quorvel again
+  // once this run has ended in order.
+  bool relaunchRequested() const { return relaunch_; }
 
  private:
   void applicationWillFinishLaunching();  // "will-start-up" (shell/application.h)
@@ -48,6 +53,8 @@ class AppDelegate {
   void showServerLog();
   void showAbout();
   void showUpdateMessage(const UpdateMessage& message);
+  void showUpdateOffer(const UpdateOffer& offer);
+  void showUpdateProgress(const std::string& status, double fraction, bool cancellable);
   void editingCommand(const char* command);
 
   GtkApplication* app_;
@@ -58,6 +65,8 @@ class AppDelegate {
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<DarkStyle> darkStyle_;
   std::unique_ptr<ServerEnd> serverEnd_;  // how the server last ended
+  std::unique_ptr<UpdateProgress> updateProgress_;
+  bool relaunch_ = false;
   SignalConnections connections_;
   unsigned signalSources_[3] = {};
 };

@@ -14,9 +14,11 @@
 #include "shell/app_delegate.h"
 #include "shell/application.h"
 #include "shell/command_line.h"
+#include "shell/relaunch.h"
 
 int main(int argc, char** argv) {
   using namespace quorvel;
+  const std::string executable = startedFrom();
   LaunchInputs inputs = processLaunchInputs();
   CommandLineAnswer answer = answerCommandLine({argv + 1, argv + argc}, inputs.info);
   if (!answer.start) {
@@ -39,7 +41,12 @@ int main(int argc, char** argv) {
   // GApplication must not see the arguments: a second launch only hands over.
   char* args[] = {argv[0], nullptr};
   int status = g_application_run(G_APPLICATION(app.get()), 1, args);
+  const bool again = delegate->relaunchRequested();
   delegate.reset();
+  if (again) {
+    std::string failure = relaunch(executable, argv[0], settings.value().inherited);
+    g_warning("Couldn't relaunch Quorvel: %s", failure.c_str());
+  }
   // The window state is saved and the server has stopped. The libraries' own
   // teardown at exit (WebKit's, GTK's, the GL driver's) keeps nothing and only
   // holds the end back; WebKit's processes end with this one.

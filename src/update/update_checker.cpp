@@ -5,8 +5,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include <glib/gstdio.h>
+
 #include "base/glib_ptr.h"
+#include "base/text_file.h"
+#include "update/package_installer.h"
+#include "update/update_download.h"
 #include "update/update_feed.h"
+#include "update/update_signature.h"
 
 namespace quorvel {
 namespace {
@@ -17,6 +23,15 @@ constexpr double kDefaultIntervalSeconds = 86400;
 // As in the framework it stands in for: never more often than hourly.
 constexpr double kMinimumIntervalSeconds = 3600;
 constexpr gsize kReadChunk = 64 * 1024;
+constexpr const char* kSkippedFile = "/skipped-update";
+constexpr const char* kNotInstalled = "Quorvel couldn't install the update.";
+
+std::string thisRelease() {
+  for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
+    if (auto text = readUtf8File(path, 64 * 1024)) return releaseFromOsRelease(*text);
+  }
+  return {};
+}
 
 enum class Mode { Quiet, Answer };
 
@@ -26,7 +41,14 @@ struct UpdateChecker::State : std::enable_shared_from_this<State> {
   std::string feedURL;           // empty: this copy has no feed
   std::string currentVersion;    // CFBundleVersion
   std::string shownVersion;      // CFBundleShortVersionString, else the above
-  UpdateChecker::Presenter present;
+  std::string skippedPath;
+  std::string release;           // ID-VERSION_ID of the running system
+  std::optional<PublicKey> key;  // SUPublicEDKey
+  UpdateView view;
+  std::optional<UpdateVerdict> offered;
+  std::string offeredVersion;
+  std::unique_ptr<UpdateDownload> download;
+  std::unique_ptr<PackageInstaller> installer;
   GRef<SoupSession> session;
   GRef<GCancellable> running;    // set while a check is under way
   Mode mode = Mode::Quiet;
@@ -43,6 +65,14 @@ struct UpdateChecker::State : std::enable_shared_from_this<State> {
   void finish(const Result<UpdateVerdict>& verdict);
   void fail(const std::string& reason) { finish(AppError(reason)); }
   void answer(const Result<UpdateVerdict>& verdict);
+  void offer(const UpdateVerdict& verdict);
+  void install();
+  void downloaded(const Result<std::string>& path);
+  void installed(const std::string& path, const InstallOutcome& outcome);
+  void present(const std::string& primary, const std::string& secondary,
+               UpdateMessage::Action action = UpdateMessage::Action::None, const std::string& target = {}) {
+    if (view.message) view.message({primary, secondary, action, target});
+  }
   void schedule(guint seconds);
 };
 
@@ -71,13 +101,13 @@ void chunkRead(GObject* source, GAsyncResult* result, gpointer data) {
   gsize size = 0;
   const char* chunk = static_cast<const char*>(g_bytes_get_data(bytes.get(), &size));
   if (size == 0) {
-    state->finish(judgeFeed(state->currentVersion, state->body));
+    state->finish(judgeFeed(state->currentVersion, state->body, state->release));
     return;
   }
   state->body.append(chunk, size);
   // Stop reading at once rather than hold a huge body in memory.
   if (state->body.size() > kMaxFeedBytes) {
-    state->finish(judgeFeed(state->currentVersion, state->body));
+    state->finish(judgeFeed(state->currentVersion, state->body, state->release));
     return;
   }
   readMore(std::move(step));
@@ -112,6 +142,8 @@ void responseArrived(GObject* source, GAsyncResult* result, gpointer data) {
 }  // namespace
 
 void UpdateChecker::State::check(Mode requested) {
+  // An update on its way in has its own dialog.
+  if (download || installer) return;
   if (running) {
     // A quiet check under way answers aloud if the user asked meanwhile.
     if (requested == Mode::Answer) mode = Mode::Answer;
@@ -120,7 +152,7 @@ void UpdateChecker::State::check(Mode requested) {
   mode = requested;
   if (feedURL.empty()) {
     if (mode == Mode::Answer) {
-      present({"Quorvel can't check for updates.", "This copy of Quorvel has no update feed.", {}});
+      present("Quorvel can't check for updates.", "This copy of Quorvel has no update feed.");
     }
     return;
   }
@@ -169,7 +201,7 @@ void UpdateChecker::State::finish(const Result<UpdateVerdict>& verdict) {
 void UpdateChecker::State::answer(const Result<UpdateVerdict>& verdict) {
   if (!verdict) {
     if (mode == Mode::Answer) {
-      present({"Quorvel couldn't check for updates.", verdict.error().message(), {}});
+      present("Quorvel couldn't check for updates.", verdict.error().message());
     } else {
       g_message("Automatic update check failed: %s", verdict.error().message().c_str());
     }
@@ -178,23 +210,108 @@ void UpdateChecker::State::answer(const Result<UpdateVerdict>& verdict) {
   const UpdateVerdict& v = verdict.value();
   if (v.kind == UpdateVerdict::Kind::UpToDate) {
     if (mode == Mode::Answer) {
-      present({"Quorvel is up to date.", "Version " + shownVersion + " is the newest version available.", {}});
+      present("Quorvel is up to date.", "Version " + shownVersion + " is the newest version available.");
     }
     return;
   }
-  std::string newVersion = v.newest.shortVersion.empty() ? v.newest.version : v.newest.shortVersion;
-  std::string text = "Quorvel " + newVersion + " is available; you have " + shownVersion + ".";
-  if (v.newest.downloadURL.empty()) {
-    present({"A new version of Quorvel is available.", text, {}});
-  } else {
-    present({"A new version of Quorvel is available.", text + " Would you like to download it now?",
-             v.newest.downloadURL});
+  const std::string skipped = trimWhitespace(readUtf8File(skippedPath, 1024).value_or(""));
+  if (skipKeepsQuiet(mode == Mode::Quiet, v.newest.version, skipped)) {
+    g_message("Automatic update check: version %s was skipped.", v.newest.version.c_str());
+    return;
   }
+  offer(v);
 }
 
-UpdateChecker::UpdateChecker(const InfoDictionary& info, Presenter present)
+void UpdateChecker::State::offer(const UpdateVerdict& v) {
+  offered = v;
+  offeredVersion = v.newest.shortVersion.empty() ? v.newest.version : v.newest.shortVersion;
+  UpdateOffer o{offeredVersion, "Quorvel " + offeredVersion + " is available",
+                "You have " + shownVersion + ". Install the update now?", {}, v.newest.description, {}};
+  if (isFetchableURL(v.newest.releaseNotesLink)) o.notesURL = v.newest.releaseNotesLink;
+  if (auto why = whyNotInstallable(key, v.enclosure)) {
+    o.downloadURL = v.enclosure.url.empty() ? v.newest.downloadURL : v.enclosure.url;
+    o.secondary = "You have " + shownVersion + ". " + *why + " Download it from its page instead?";
+  }
+  if (view.offer) view.offer(o);
+}
+
+void UpdateChecker::State::install() {
+  if (!offered || download || installer) return;
+  const Enclosure& e = offered->enclosure;
+  auto signature = parseSignature(e.signature);
+  auto length = parseLength(e.length);
+  // The offer said so already; nothing unverifiable is fetched.
+  if (whyNotInstallable(key, e) || !signature || !length) return;
+  if (!session) {
+    session = GRef<SoupSession>::adopt(soup_session_new());
+    soup_session_set_timeout(session.get(), kFetchTimeoutSeconds);
+  }
+  const std::string status = "Downloading Quorvel " + offeredVersion + "…";
+  if (view.progress) view.progress(status, 0, true);
+  std::weak_ptr<State> weak = weak_from_this();
+  download = std::make_unique<UpdateDownload>(
+      session.get(), e.url, *length, *key, *signature,
+      UpdateDownload::Events{[weak, status](double fraction) {
+                               auto self = weak.lock();
+                               if (self && self->view.progress) self->view.progress(status, fraction, true);
+                             },
+                             [weak](const Result<std::string>& path) {
+                               if (auto self = weak.lock()) self->downloaded(path);
+                             }});
+}
+
+void UpdateChecker::State::downloaded(const Result<std::string>& path) {
+  auto finished = std::move(download);  // goes when this returns, not while it is calling us
+  if (!path) {
+    g_message("The update was not installed: %s", path.error().message().c_str());
+    if (view.progressEnded) view.progressEnded();
+    present(kNotInstalled, path.error().message());
+    return;
+  }
+  const std::string status = "Installing Quorvel " + offeredVersion + "…";
+  if (view.progress) view.progress(status, -1, false);
+  std::weak_ptr<State> weak = weak_from_this();
+  const std::string file = path.value();
+  installer = std::make_unique<PackageInstaller>(
+      file, PackageInstaller::Events{[weak, status](double fraction) {
+                                       auto self = weak.lock();
+                                       if (self && self->view.progress) self->view.progress(status, fraction, false);
+                                     },
+                                     [weak, file](const InstallOutcome& outcome) {
+                                       if (auto self = weak.lock()) {
+                                         self->installed(file, outcome);
+                                       } else {
+                                         g_unlink(file.c_str());
+                                       }
+                                     }});
+}
+
+void UpdateChecker::State::installed(const std::string& path, const InstallOutcome& outcome) {
+  auto finished = std::move(installer);
+  if (view.progressEnded) view.progressEnded();
+  using Kind = InstallOutcome::Kind;
+  if (outcome.kind == Kind::NoPackageKit) {
+    // Kept for the user to install some other way.
+    present(kNotInstalled, outcome.message + " The downloaded package is kept for you to install.",
+            UpdateMessage::Action::ShowFile, path);
+    return;
+  }
+  g_unlink(path.c_str());
+  if (outcome.kind == Kind::Failed) {
+    g_message("The update was not installed: %s", outcome.message.c_str());
+    present(kNotInstalled, outcome.message);
+    return;
+  }
+  present("Quorvel " + offeredVersion + " is installed.", "Relaunch Quorvel to use the new version.",
+          UpdateMessage::Action::Relaunch);
+}
+
+UpdateChecker::UpdateChecker(const InfoDictionary& info, const std::string& supportDir, UpdateView view)
     : state_(std::make_shared<State>()) {
-  state_->present = std::move(present);
+  state_->view = std::move(view);
+  state_->skippedPath = supportDir + kSkippedFile;
+  state_->release = thisRelease();
+  state_->key = parsePublicKey(infoString(info, "SUPublicEDKey").value_or(""));
   state_->feedURL = infoString(info, "SUFeedURL").value_or("");
   state_->currentVersion = infoString(info, "CFBundleVersion").value_or("0");
   state_->shownVersion = infoString(info, "CFBundleShortVersionString").value_or(state_->currentVersion);
@@ -210,5 +327,20 @@ UpdateChecker::UpdateChecker(const InfoDictionary& info, Presenter present)
 UpdateChecker::~UpdateChecker() = default;
 
 void UpdateChecker::checkForUpdates() { state_->check(Mode::Answer); }
+
+void UpdateChecker::installUpdate() { state_->install(); }
+
+void UpdateChecker::skipVersion() {
+  if (!state_->offered) return;
+  if (auto failure = writeFileAtomically(state_->skippedPath, state_->offered->newest.version + "\n")) {
+    g_warning("Couldn't remember the skipped version: %s", failure->c_str());
+  }
+}
+
+void UpdateChecker::cancel() {
+  if (!state_->download) return;
+  state_->download.reset();
+  if (state_->view.progressEnded) state_->view.progressEnded();
+}
 
 }  // namespace quorvel

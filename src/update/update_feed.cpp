@@ -82,6 +82,12 @@ std::string sparkleValue(const xmlNode* item, const xmlNode* enclosure, const ch
   return value.empty() ? childText(item, kSparkleNamespace, name) : value;
 }
 
+Enclosure readEnclosure(const xmlNode* e) {
+  return {attribute(e, nullptr, "url"),          attribute(e, nullptr, "length"),
+          attribute(e, nullptr, "type"),         attribute(e, kSparkleNamespace, "os"),
+          attribute(e, kQuorvelNamespace, "release"), attribute(e, kSparkleNamespace, "edSignature")};
+}
+
 std::optional<FeedItem> readItem(const xmlNode* item) {
   const xmlNode* enclosure = firstChild(item, nullptr, "enclosure");
   FeedItem out;
@@ -91,6 +97,11 @@ std::optional<FeedItem> readItem(const xmlNode* item) {
   out.downloadURL = attribute(enclosure, nullptr, "url");
   if (out.downloadURL.empty()) out.downloadURL = childText(item, nullptr, "link");
   out.title = childText(item, nullptr, "title");
+  out.releaseNotesLink = childText(item, kSparkleNamespace, "releaseNotesLink");
+  out.description = childText(item, nullptr, "description");
+  for (const xmlNode* c = item->children; c != nullptr; c = c->next) {
+    if (isElement(c, nullptr, "enclosure")) out.enclosures.push_back(readEnclosure(c));
+  }
   return out;
 }
 
@@ -208,14 +219,54 @@ Result<std::string> checkFeedURL(const std::string& url) {
   return url;
 }
 
-Result<UpdateVerdict> judgeFeed(const std::string& currentVersion, std::string_view body) {
+bool isFetchableURL(const std::string& url) { return checkFeedURL(url).ok(); }
+
+std::optional<Enclosure> chooseEnclosure(const FeedItem& item, std::string_view release) {
+  const Enclosure* general = nullptr;
+  for (const Enclosure& e : item.enclosures) {
+    if (e.type != kDebianPackageType || e.os != "linux") continue;
+    if (!release.empty() && e.release == release) return e;
+    if (e.release.empty() && general == nullptr) general = &e;
+  }
+  if (general == nullptr) return std::nullopt;
+  return *general;
+}
+
+std::string releaseFromOsRelease(std::string_view text) {
+  // Shell-style assignments; values may be quoted, as os-release(5) allows.
+  std::string id, version;
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const std::string line(rest.substr(0, rest.find('\n')));
+    rest.remove_prefix(std::min(line.size() + 1, rest.size()));
+    const auto equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = trimmed(line.substr(0, equals));
+    if (key != "ID" && key != "VERSION_ID") continue;
+    GCharPtr value(g_shell_unquote(trimmed(line.substr(equals + 1)).c_str(), nullptr));
+    if (value) (key == "ID" ? id : version) = value.get();
+  }
+  if (id.empty()) return {};
+  return version.empty() ? id : id + "-" + version;
+}
+
+bool skipKeepsQuiet(bool automatic, std::string_view version, std::string_view skipped) {
+  return automatic && !skipped.empty() && compareVersions(version, skipped) <= 0;
+}
+
+Result<UpdateVerdict> judgeFeed(const std::string& currentVersion, std::string_view body, std::string_view release) {
   auto items = parseAppcast(body);
   if (!items.ok()) return items.error();
-  std::optional<FeedItem> newest = newestItem(items.value());
-  if (!newest) return AppError(kNoVersions);
+  std::vector<FeedItem> forUs;
+  for (FeedItem& item : items.value()) {
+    if (chooseEnclosure(item, release)) forUs.push_back(std::move(item));
+  }
+  std::optional<FeedItem> newest = newestItem(forUs);
+  if (!newest) return UpdateVerdict{UpdateVerdict::Kind::UpToDate, {}, {}};
+  Enclosure enclosure = *chooseEnclosure(*newest, release);
   const bool newer = compareVersions(newest->version, currentVersion) > 0;
   return UpdateVerdict{newer ? UpdateVerdict::Kind::UpdateAvailable : UpdateVerdict::Kind::UpToDate,
-                       std::move(*newest)};
+                       std::move(*newest), std::move(enclosure)};
 }
 
 }  // namespace quorvel

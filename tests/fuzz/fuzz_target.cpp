@@ -14,6 +14,7 @@
 #include "server/stale_cleanup.h"
 #include "shell/window_state.h"
 #include "update/update_feed.h"
+#include "update/update_signature.h"
 #include "web/navigation_rules.h"
 #include "web/zoom_levels.h"
 
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     version = input.substr(0, input.find('\n'));
     input.remove_prefix(std::min(version.size() + 1, input.size()));
   }
-  auto verdict = judgeFeed(v[0], input);
+  auto verdict = judgeFeed(v[0], input, "debian-12");
   if (verdict.ok()) v[2] = verdict.value().newest.version;
   int order[3][3];
   for (int i = 0; i < 9; ++i) order[i / 3][i % 3] = compareVersions(v[i / 3], v[i % 3]);
@@ -51,6 +52,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i < 27; ++i) {
     const int a = i / 9, b = i / 3 % 3, c = i % 3;
     if (order[a][b] != -order[b][a] || (order[a][b] <= 0 && order[b][c] <= 0 && order[a][c] > 0)) __builtin_trap();
+  }
+#elif defined(FUZZ_enclosure)
+  // The running release on the first line, then the feed: whatever is chosen is a
+  // Debian package for Linux, for this release when the item has one, else for every release.
+  const std::string release(input.substr(0, input.find('\n')));
+  input.remove_prefix(std::min(release.size() + 1, input.size()));
+  auto items = parseAppcast(input);
+  if (!items.ok()) return 0;
+  for (const FeedItem& item : items.value()) {
+    auto chosen = chooseEnclosure(item, release);
+    const bool named = std::any_of(item.enclosures.begin(), item.enclosures.end(), [&](const Enclosure& e) {
+      return !release.empty() && e.release == release && e.type == kDebianPackageType && e.os == "linux"; });
+    if (!chosen) continue;
+    if (chosen->type != kDebianPackageType || chosen->os != "linux" ||
+        (chosen->release != release && (named || !chosen->release.empty()))) __builtin_trap();
+    if (!whyNotInstallable(PublicKey{}, *chosen) && !(parseSignature(chosen->signature) && parseLength(chosen->length))) __builtin_trap();
   }
 #elif defined(FUZZ_page_zoom)
   // A stored zoom is clamped, applied and saved again: that must read back as itself.

@@ -2,6 +2,7 @@
 # server (or a second one standing in for a foreign site) behind it, driven by
 # keys, observed through the servers' request logs, files, windows and screenshots.
 
+import base64
 import ctypes
 import functools
 import glob
@@ -351,19 +352,80 @@ class QuorvelUi(unittest.TestCase):
             self.assertRegex(quorvel.log(), f"^{output}$")  # and no start-up milestone
         self.assertEqual((os.path.exists(f"{self.home}/Library"), bundle.requests()), (False, ""), "no lock, no server")
 
-    def test_a_newer_version_in_the_feed_offers_its_download_to_the_browser(self):
-        self.start(plist=f"<key>SUFeedURL</key><string>http://127.0.0.1:{self.port}/appcast.xml</string>")
-        self.app.serve("appcast.xml", """<rss xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"><channel>
-          <item><enclosure url="https://example.com/Quorvel-2.0.tar.gz" sparkle:version="2.0"/></item>
-          <item><enclosure url="https://example.com/Quorvel-1.0.tar.gz" sparkle:version="1.0"/></item></channel></rss>""")
-        # F10 opens the first menu; "About Quorvel" is its first item, "Check for Updates…" the next.
-        press(self.running.main_window(), "F10")
-        screenshot("menu.png", settle=0.5)
-        xdotool("key", "Down", "Down", "Return")
-        dialog = self.running.dialog()
-        screenshot("update-available.png")
-        press(dialog, "Return")  # Download is the default button
-        self.until(lambda: read(self.opened) == "https://example.com/Quorvel-2.0.tar.gz\n", read(self.opened))
+    def test_an_update_is_downloaded_verified_installed_through_packagekit_and_relaunched_or_refused_or_skipped(self):
+        system = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address",
+                                   f"--address=unix:path={self.dir}/system-bus"], stdout=subprocess.PIPE, text=True)
+        self.addCleanup(lambda: (system.kill(), system.wait(), system.stdout.close()))
+        tmp, key, package, other = f"{self.dir}/tmp", f"{self.dir}/key.pem", random.randbytes(300_000), f"{self.dir}/other"
+        os.makedirs(tmp), write(other, "not the package")
+        run("openssl", "genpkey", "-algorithm", "ed25519", "-out", key)
+        public = subprocess.check_output(["openssl", "pkey", "-in", key, "-pubout", "-outform", "DER"])[-32:]
+        sign = lambda path: base64.b64encode(subprocess.check_output(  # noqa: E731
+            ["openssl", "pkeyutl", "-sign", "-rawin", "-inkey", key, "-in", path])).decode()
+        url, system_address = f"http://127.0.0.1:{self.port}", system.stdout.readline().strip()
+
+        def feed(signature):  # one package for every release, one for another system, and one of another kind
+            deb = f'length="{len(package)}" type="application/vnd.debian.binary-package" sparkle:os="linux"'
+            self.app.serve("appcast.xml", f"""<rss xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"
+              xmlns:quorvel="https://quorvel.app/xml-namespaces/appcast"><channel><item><sparkle:version>2.0</sparkle:version>
+              <description>&lt;p>Faster &lt;a href="https://example.com/notes">notes&lt;/a></description>
+              <enclosure url="{url}/other.deb" {deb} quorvel:release="plan9-4" sparkle:edSignature="{sign(other)}"/>
+              <enclosure url="{url}/quorvel_2.0.deb" {deb} {signature}/>
+              <enclosure url="{url}/q.tar.gz" length="1" type="application/gzip"/></item></channel></rss>""")
+
+        def check(*texts, button=None):  # Check for Updates… (the Quorvel menu's second item), then the dialog
+            press(self.running.main_window(), "F10")
+            xdotool("key", "Down", "Down", "Return")
+            self.answer(*texts, button=button)
+
+        with mock.patch.dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=system_address, TMPDIR=tmp):
+            self.start(plist=f"<key>SUFeedURL</key><string>{url}/appcast.xml</string><key>SUPublicEDKey</key>"
+                             f"<string>{base64.b64encode(public).decode()}</string><key>SUEnableAutomaticChecks</key><true/>",
+                       wait=False)
+        (self.app.app / "www/quorvel_2.0.deb").write_bytes(package)
+        feed("")  # unsigned: the automatic check, 5 s after the start, offers its page in the browser and says why
+        self.assertTrue(self.running.wait_page(), self.running.log())
+        self.answer("Quorvel 2.0 is available", "You have 1.0. This update is not signed, so Quorvel can't install it "
+                    "itself. Download it from its page instead?", timeout=30)
+        self.until(lambda: read(self.opened) == f"{url}/quorvel_2.0.deb\n", read(self.opened))
+        good = f'sparkle:edSignature="{sign(self.app.app / "www/quorvel_2.0.deb")}"'
+        feed(good)  # no PackageKit on the bus
+        check("Quorvel 2.0 is available", "You have 1.0. Install the update now?")
+        self.answer("PackageKit, which installs software on this system, is not available. The downloaded package is "
+                    "kept for you to install.")
+        self.until(lambda: read(self.opened).endswith(f"\n{tmp}\n"), read(self.opened))  # without a file manager
+        self.assertEqual([Path(tmp, f).read_bytes() for f in os.listdir(tmp)], [package])
+        kept, record = os.listdir(tmp), f"{self.dir}/packagekit"
+        packagekit = subprocess.Popen(["/usr/bin/python3", Path(__file__).parent / "packagekit.py", system_address, record],
+                                      stdout=subprocess.PIPE, text=True)
+        self.addCleanup(lambda: (packagekit.kill(), packagekit.wait(), packagekit.stdout.close()))
+        packagekit.stdout.readline()  # "ready"
+        feed(f'sparkle:edSignature="{sign(other)}"')  # signed, but not this file: never reaches PackageKit
+        check("Quorvel 2.0 is available")
+        self.answer("The downloaded update's signature does not match the key of this copy of Quorvel.")
+        self.assertEqual((os.listdir(tmp), read(record)), (kept, ""), "the file removed")
+        feed(good)
+        check("Quorvel 2.0 is available", button="Skip This Version")
+        self.until(lambda: read(f"{self.home}/{DATA}/skipped-update") == "2.0\n", "remembered")
+        check("Quorvel 2.0 is available", button="notes")  # a check the user asks for still offers it; its notes'
+        self.until(lambda: read(self.opened).endswith("\nhttps://example.com/notes\n"), read(self.opened))  # links
+        server = screenshot("update-offer.png") and self.app.servers()
+        click(self.running.process.pid, "push button", "Install Update")
+        self.until(lambda: "InstallFiles" in read(record), read(record))
+        self.assertRegex(read(record), r"^CreateTransaction\nSetHints \['interactive=true'\]\nInstallFiles 0 \['/")
+        self.assertEqual(Path(record + ".deb").read_bytes(), package, "handed over whole")
+        self.answer("Quorvel 2.0 is installed.", "Relaunch Quorvel to use the new version.")
+        self.until(lambda: self.running.log().count("first page load finished") == 2, self.running.log(), 30)
+        self.assertTrue(server and server[0] not in self.app.servers() and len(self.app.servers()) == 1)
+        self.until(lambda: "Automatic update check: version 2.0 was skipped." in self.running.log(), "quiet", 30)
+        self.assertEqual((self.running.windows(), os.listdir(tmp)), ([self.running.main_window()], kept), "no dialog")
+
+    def answer(self, *texts, button=None, timeout=10):
+        # The dialog saying these texts, answered with its default button, or a click on a button or link.
+        for text in texts:
+            self.until(lambda: accessible(self.running.process.pid, "label", text, 0.5), text, timeout)
+        (click(self.running.process.pid, "link" if button == "notes" else "push button", button) if button
+         else press(self.running.dialog(), "Return"))
 
     def test_links_stay_or_go_to_the_desktop_settings_follow_the_page_and_the_window_comes_back(self):
         self.start()

@@ -80,7 +80,7 @@ TEST(CompareVersions, OrdersLikeSparkleAndIsAntisymmetric) {
   EXPECT_EQ(newest->title, "b") << "the greatest version, the first among equals";
 }
 
-TEST(CheckFeedURL, HttpsAnywhereHttpOnlyToLoopbackAndTheVerdict) {
+TEST(CheckFeedURL, HttpsAnywhereHttpOnlyToLoopback) {
   const std::string https = "The update feed must be fetched over https.";
   const std::string invalid = "The update feed address is not a valid URL.";
   const struct { const char* url; std::string error; } rows[] = {
@@ -94,14 +94,56 @@ TEST(CheckFeedURL, HttpsAnywhereHttpOnlyToLoopbackAndTheVerdict) {
     EXPECT_EQ(checked.ok() ? checked.value() : checked.error().message(), row.error.empty() ? row.url : row.error);
   }
 
-  const std::string body =
-      feed("<item><sparkle:version>2.0b1</sparkle:version></item><item><sparkle:version>1.9</sparkle:version></item>");
-  for (const auto& [current, newer] : {std::pair{"1.9", true}, {"2.0", false}, {"2.0b1", false}, {"3", false}}) {
-    auto verdict = judgeFeed(current, body).value();
-    EXPECT_EQ(verdict.kind == UpdateVerdict::Kind::UpdateAvailable, newer) << current;
-    EXPECT_EQ(verdict.newest.version, "2.0b1");
+}
+
+std::string deb(const std::string& prefix = "s") {
+  return " type=' application/vnd.debian.binary-package' " + prefix + ":os='linux'";
+}
+
+FeedItem item(const std::string& enclosures) {
+  return parseAppcast(feed("<item xmlns:q='https://quorvel.app/xml-namespaces/appcast'><s:version>2</s:version>" +
+                           enclosures + "</item>", "s")).value().at(0);
+}
+
+TEST(ChooseEnclosure, TheDebianPackageForThisReleaseElseOneForEveryReleaseElseNoUpdate) {
+  const std::string both = "<enclosure url='any'" + deb() + "/><enclosure url='d13'" + deb() + " q:release='debian-13'/>";
+  const struct { std::string enclosures, release, url; } rows[] = {
+      {both, "debian-13", "d13"}, {both, "debian-12", "any"}, {both, "", "any"},  // named wins, wherever it stands
+      {"<enclosure url='d13'" + deb() + " q:release='debian-13'/>", "debian-12", "-"},
+      {"<enclosure url='rpm' type='application/x-rpm' s:os='linux'/>", "debian-12", "-"},
+      {"<enclosure url='mac' type='application/vnd.debian.binary-package' s:os='macos'/>", "debian-12", "-"},
+      {"<enclosure url='no-os' type='application/vnd.debian.binary-package'/>", "debian-12", "-"},
+      {"<enclosure url='a'" + deb() + "/><enclosure url='b'" + deb() + "/>", "debian-12", "a"},  // the first of each
+      // a release attribute outside our namespace names no release
+      {"<enclosure url='plain'" + deb() + " release='debian-13'/>", "debian-12", "plain"}};
+  for (const auto& row : rows) {
+    auto chosen = chooseEnclosure(item(row.enclosures), row.release);
+    EXPECT_EQ(chosen ? chosen->url : "-", row.url) << row.enclosures << " on " << row.release;
   }
-  EXPECT_EQ(judgeFeed("1", "<rss>").error().message(), "The update feed is not a valid appcast (not XML).");
+  auto all = item("<enclosure url=' https://x/q.deb ' length='12' s:edSignature='c2ln' q:release='d-1'" + deb() + "/>");
+  EXPECT_EQ(all.enclosures, (std::vector<Enclosure>{{"https://x/q.deb", "12", kDebianPackageType, "linux", "d-1", "c2ln"}}));
+
+  // The newest item with a package for this system is the update; one without is none.
+  const std::string body = feed("<item><sparkle:version>3</sparkle:version><enclosure url='rpm' type='x'/></item>"
+                                "<item><sparkle:version>2.0b1</sparkle:version><enclosure url='u'" +
+                                deb("sparkle") +
+                                "/></item><item><sparkle:version>1.9</sparkle:version></item>");
+  for (const auto& [current, newer] : {std::pair{"1.9", true}, {"2.0", false}, {"2.0b1", false}}) {
+    auto verdict = judgeFeed(current, body, "debian-12").value();
+    EXPECT_EQ(verdict.kind == UpdateVerdict::Kind::UpdateAvailable, newer) << current;
+    EXPECT_EQ(verdict.newest.version + verdict.enclosure.url, "2.0b1u");
+  }
+  EXPECT_EQ(judgeFeed("1", feed("<item><sparkle:version>3</sparkle:version></item>"), "").value().kind,
+            UpdateVerdict::Kind::UpToDate);
+  EXPECT_EQ(judgeFeed("1", "<rss>", "").error().message(), "The update feed is not a valid appcast (not XML).");
+}
+
+TEST(ReleaseFromOsRelease, IdDashVersionIdWithShellQuoting) {
+  const struct { const char *text, *release; } rows[] = {
+      {"PRETTY_NAME=\"Debian GNU/Linux 12\"\nID=debian\nVERSION_ID=\"12\"\n", "debian-12"},
+      {"VERSION_ID='13'\r\nID=debian\r\n", "debian-13"}, {"ID=arch\n", "arch"}, {"#ID=x\nID=fedora\nVERSION_ID=40", "fedora-40"},
+      {"VERSION_ID=12\n", ""}, {"ID=\"debian\nVERSION_ID=12", ""}, {"", ""}};
+  for (const auto& row : rows) EXPECT_EQ(releaseFromOsRelease(row.text), row.release) << row.text;
 }
 
 }  // namespace
