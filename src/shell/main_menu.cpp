@@ -3,19 +3,25 @@
 namespace quorvel {
 namespace {
 
-MenuEntry item(std::string title, std::string action, std::vector<std::string> accelerators = {}) {
-  return {MenuEntry::Kind::Item, std::move(title), std::move(action), std::move(accelerators)};
+MenuEntry item(std::string title, std::string action, Command command, std::vector<std::string> accelerators = {}) {
+  return {MenuEntry::Kind::Item, std::move(title), std::move(action), std::move(accelerators), false, command};
 }
 
-MenuEntry editing(std::string title, std::string action, std::string accelerator) {
-  return {MenuEntry::Kind::Item, std::move(title), std::move(action), {std::move(accelerator)}, true};
+MenuEntry editing(std::string title, std::string action, Command command, std::string accelerator) {
+  return {MenuEntry::Kind::Item, std::move(title), std::move(action), {std::move(accelerator)}, true, command};
 }
 
 MenuEntry separator() { return {MenuEntry::Kind::Separator, {}, {}, {}}; }
 
-// A key a page may take for itself (its own search, printing or command palette).
-MenuEntry pageFirst(std::string title, std::string action, std::string accelerator) {
-  return editing(std::move(title), std::move(action), std::move(accelerator));
+MenuEntry onThePage(MenuEntry entry) {
+  entry.needsPage = true;
+  return entry;
+}
+
+// A key a page may take for itself (its own search, printing or command palette);
+// the command acts on the page.
+MenuEntry pageFirst(std::string title, std::string action, Command command, std::string accelerator) {
+  return onThePage(editing(std::move(title), std::move(action), command, std::move(accelerator)));
 }
 
 // `menu` with `entries` added at the end of the menu titled `title`.
@@ -35,54 +41,54 @@ const std::vector<MenuDescription>& mainMenu(bool inspector) {
   static const std::vector<MenuDescription> menu = {
       {"Quorvel",
        {
-           item("About Quorvel", "app.about"),
-           item("Check for Updates\u2026", "app.check-for-updates"),
+           item("About Quorvel", "app.about", Command::About),
+           item("Check for Updates\u2026", "app.check-for-updates", Command::CheckForUpdates),
            separator(),
-           item("Settings", "app.settings", {"<Primary>comma"}),
+           onThePage(item("Settings", "app.settings", Command::Settings, {"<Primary>comma"})),
            separator(),
-           pageFirst("Print\u2026", "app.print", "<Primary>p"),
+           pageFirst("Print\u2026", "app.print", Command::Print, "<Primary>p"),
            separator(),
-           item("Hide Quorvel", "app.hide", {"<Primary>h"}),
+           item("Hide Quorvel", "app.hide", Command::Hide, {"<Primary>h"}),
            separator(),
-           item("Quit Quorvel", "app.quit", {"<Primary>q"}),
+           item("Quit Quorvel", "app.quit", Command::Quit, {"<Primary>q"}),
        }},
       {"Edit",
        {
-           editing("Undo", "app.undo", "<Primary>z"),
-           editing("Redo", "app.redo", "<Primary><Shift>z"),
+           editing("Undo", "app.undo", Command::Undo, "<Primary>z"),
+           editing("Redo", "app.redo", Command::Redo, "<Primary><Shift>z"),
            separator(),
-           editing("Cut", "app.cut", "<Primary>x"),
-           editing("Copy", "app.copy", "<Primary>c"),
-           editing("Paste", "app.paste", "<Primary>v"),
-           editing("Select All", "app.select-all", "<Primary>a"),
+           editing("Cut", "app.cut", Command::Cut, "<Primary>x"),
+           editing("Copy", "app.copy", Command::Copy, "<Primary>c"),
+           editing("Paste", "app.paste", Command::Paste, "<Primary>v"),
+           editing("Select All", "app.select-all", Command::SelectAll, "<Primary>a"),
            separator(),
-           pageFirst("Find\u2026", "app.find", "<Primary>f"),
-           pageFirst("Find Next", "app.find-next", "<Primary>g"),
-           pageFirst("Find Previous", "app.find-previous", "<Primary><Shift>g"),
+           pageFirst("Find\u2026", "app.find", Command::Find, "<Primary>f"),
+           pageFirst("Find Next", "app.find-next", Command::FindNext, "<Primary>g"),
+           pageFirst("Find Previous", "app.find-previous", Command::FindPrevious, "<Primary><Shift>g"),
        }},
       {"View",
        {
-           item("Reload", "app.reload", {"<Primary>r", "F5"}),
-           item("Back", "app.go-back", {"<Primary>bracketleft", "<Alt>Left"}),
-           item("Forward", "app.go-forward", {"<Primary>bracketright", "<Alt>Right"}),
+           item("Reload", "app.reload", Command::Reload, {"<Primary>r", "F5"}),
+           item("Back", "app.go-back", Command::GoBack, {"<Primary>bracketleft", "<Alt>Left"}),
+           item("Forward", "app.go-forward", Command::GoForward, {"<Primary>bracketright", "<Alt>Right"}),
            separator(),
-           item("Zoom In", "app.zoom-in", {"<Primary>plus", "<Primary>equal", "<Primary>KP_Add"}),
-           item("Zoom Out", "app.zoom-out", {"<Primary>minus", "<Primary>KP_Subtract"}),
-           item("Actual Size", "app.actual-size", {"<Primary>0", "<Primary>KP_0"}),
+           item("Zoom In", "app.zoom-in", Command::ZoomIn, {"<Primary>plus", "<Primary>equal", "<Primary>KP_Add"}),
+           item("Zoom Out", "app.zoom-out", Command::ZoomOut, {"<Primary>minus", "<Primary>KP_Subtract"}),
+           item("Actual Size", "app.actual-size", Command::ActualSize, {"<Primary>0", "<Primary>KP_0"}),
            separator(),
-           item("Enter Full Screen", "app.toggle-fullscreen", {"F11"}),
+           item("Enter Full Screen", "app.toggle-fullscreen", Command::ToggleFullScreen, {"F11"}),
        }},
       {"Window",
        {
-           item("Close", "app.close", {"<Primary>w"}),
-           item("Minimize", "app.minimize", {"<Primary>m"}),
+           item("Close", "app.close", Command::Close, {"<Primary>w"}),
+           item("Minimize", "app.minimize", Command::Minimize, {"<Primary>m"}),
            separator(),
-           item("Show Server Log", "app.show-server-log"),
+           item("Show Server Log", "app.show-server-log", Command::ShowServerLog),
        }},
   };
   // Only for a run with the inspector on (QUORVEL_INSPECTOR=1).
   static const std::vector<MenuDescription> withInspector = withEntries(
-      menu, "View", {separator(), item("Web Inspector", "app.web-inspector", {"<Primary><Shift>i"})});
+      menu, "View", {separator(), item("Web Inspector", "app.web-inspector", Command::WebInspector, {"<Primary><Shift>i"})});
   return inspector ? withInspector : menu;
 }
 

@@ -7,6 +7,14 @@
 
 namespace quorvel {
 
+// What a menu entry does; the GTK side runs each (a switch the compiler checks is whole).
+enum class Command {
+  About, CheckForUpdates, Settings, Print, Hide, Quit,
+  Undo, Redo, Cut, Copy, Paste, SelectAll, Find, FindNext, FindPrevious,
+  Reload, GoBack, GoForward, ZoomIn, ZoomOut, ActualSize, ToggleFullScreen, WebInspector,
+  Close, Minimize, ShowServerLog,
+};
+
 struct MenuEntry {
   enum class Kind { Item, Separator };
   Kind kind = Kind::Item;
@@ -16,6 +24,9 @@ struct MenuEntry {
   // The page sees these keys first; the action runs only if the page leaves them
   // (editing keys, so that a script editor in the page keeps its own undo).
   bool pageFirst = false;
+  Command command = Command::About;
+  // Acts on the page: off, its keys included, while there is none.
+  bool needsPage = false;
 
   bool operator==(const MenuEntry&) const = default;
 };

@@ -1,5 +1,7 @@
 #include "web/context_menu.h"
 
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 #include <vector>
 
 #include "web/context_menu_rules.h"

@@ -1,5 +1,7 @@
 #include "web/cursor_hider.h"
 
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 namespace quorvel {
 namespace {
 

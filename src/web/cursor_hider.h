@@ -3,12 +3,14 @@
 // pointer rests; the next movement brings it back. The pointer is sampled only
 // while an element is in full screen: at rest, nothing here wakes.
 
-#include <webkit2/webkit2.h>
-
 #include <memory>
 
 #include "base/glib_ptr.h"
 #include "web/cursor_idle.h"
+
+typedef struct _GtkEventController GtkEventController;
+typedef struct _GtkWindow GtkWindow;
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 

@@ -11,7 +11,7 @@
 #include "base/glib_ptr.h"
 #include "web/navigation_rules.h"
 
-#include <webkit2/webkit2.h>
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 

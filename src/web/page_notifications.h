@@ -7,12 +7,15 @@
 // Clicking a notification runs the page's onclick and brings the window back;
 // closing it on either side closes it on the other.
 
+#include <gio/gio.h>
+
 #include <cstdint>
 #include <map>
 
 #include "base/glib_ptr.h"
 
-#include <webkit2/webkit2.h>
+typedef struct _WebKitNotification WebKitNotification;
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 

@@ -1,5 +1,7 @@
 #include "web/page_permissions.h"
 
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 #include "web/permission_rules.h"
 
 namespace quorvel {

@@ -1,5 +1,7 @@
 #include "web/page_printing.h"
 
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 #include <algorithm>
 
 namespace quorvel {

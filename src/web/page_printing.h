@@ -3,13 +3,15 @@
 // Print command and for the page's own window.print(). The settings of one
 // print are the next dialog's (printer, paper, file), for as long as Quorvel runs.
 
-#include <webkit2/webkit2.h>
-
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "base/glib_ptr.h"
+
+typedef struct _GtkPrintSettings GtkPrintSettings;
+typedef struct _WebKitPrintOperation WebKitPrintOperation;
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 

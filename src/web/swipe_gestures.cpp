@@ -1,5 +1,7 @@
 #include "web/swipe_gestures.h"
 
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 namespace quorvel {
 
 SwipeGestures::SwipeGestures(WebKitWebView* webView)

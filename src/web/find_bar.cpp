@@ -1,4 +1,4 @@
-#include "shell/find_bar.h"
+#include "web/find_bar.h"
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>

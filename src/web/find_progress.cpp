@@ -1,4 +1,4 @@
-#include "shell/find_progress.h"
+#include "web/find_progress.h"
 
 namespace quorvel {
 
