@@ -585,7 +585,8 @@ class QuorvelUi(unittest.TestCase):
         self.assertRegex(self.app.file("fake_server.signals"), r"\A(INT\n)+\Z")
 
     def test_a_server_that_stops_can_be_restarted_and_a_page_that_stops_twice_reloaded_also_by_a_screen_reader(self):
-        self.start("statuses=" + ",".join(["503"] * 12) + "\n", wait=False)  # not ready for 3 s
+        # Not ready for 3 s; its third start fails.
+        self.start("statuses=" + ",".join(["503"] * 12) + "\nfrom_boot=3\nexit_status=3\n", wait=False)
         pid = self.running.process.pid
         self.assertTrue(accessible(pid, "animation", "Starting Quorvel\u2026"), "the spinner says what it waits for")
         self.assertTrue(accessible(pid, "heading", "Keys", 30), "the page's content")
@@ -612,6 +613,19 @@ class QuorvelUi(unittest.TestCase):
         screenshot("page-stopped.png")
         accessible(pid, "push button", "Reload").queryAction().doAction(0)
         self.until(lambda: self.app.requests().count("GET /second.html") == loads + 2, "reloaded by hand")
+
+        os.kill(self.app.servers()[0], signal.SIGKILL)
+        press(self.running.main_window(), "alt+r")  # a restart that fails: the view again, saying why
+        self.assertTrue(accessible(pid, "label", "This database was last opened by a newer Quorvel. Install that Release "
+                                   "or a newer one."), self.running.log())
+        press(self.running.main_window(), "shift+Tab ctrl+a ctrl+c")  # from the first button to the log: its keys
+        import gi
+        gi.require_versions({"Gtk": "3.0", "Gdk": "3.0"})
+        from gi.repository import Gdk, Gtk
+        copied = lambda: Gtk.Clipboard.get(Gdk.SELECTION_CLIPBOARD).wait_for_text() or ""
+        self.until(lambda: "ready\n--- Quorvel restarted" in copied() and copied().strip() in read(
+            f"{self.home}/Library/Logs/Quorvel/server.log"), copied())
+        self.assertEqual(self.running.process.poll(), None, "Quorvel goes on")
 
     def test_killed_at_any_moment_of_its_start_it_leaves_each_file_whole_or_absent(self):
         bundle, written = Bundle(self.dir, self.port), set()

@@ -86,12 +86,13 @@ TEST(Session, WhatTheWindowShowsLoadsAndStarts) {
   // shown), p (page process ended 1 s later), P (31 s later), R(estart), r(eload),
   // Q(uit). Each gives: view (s(pinner) p(age) X (server stopped) Y (page
   // stopped)), the page loaded (/ the entry page, 2 the one shown), + start the
-  // server, ! alert, q quit, e page commands (Settings, Find, Print) on; '.' for nothing.
+  // server, ! alert (or ? the failure said in the view), q quit, e page commands (Settings, Find, Print) on; '.' for
+  // nothing.
   const struct { const char* inputs; const char* steps; } rows[] = {
       {"LS", "s.+... p/...e"},
       {"LFRQQ", "s.+... ...!.. ...... ....q. ......"},   // no way back from a failed start
       {"LSuERS", "s.+... p/...e .....e X..... s.+... p2...e"},
-      {"LSERF", "s.+... p/...e X..... s.+... ...!.."},
+      {"LSuERFRS", "s.+... p/...e .....e X..... s.+... X..?.. s.+... p2...e"},  // a failed restart: the view again
       {"LE", "s.+... ......"},                            // only a server that started can stop
       {"LSpuPp", "s.+... p/...e ./...e .....e .2...e Y....."},  // 31 s on: a mishap, then again
       {"LSuppr", "s.+... p/...e .....e .2...e Y..... p2...e"},
@@ -111,10 +112,10 @@ TEST(Session, WhatTheWindowShowsLoadsAndStarts) {
       if (*input == 'S' || *input == 'F') step = session.startFinished(*input == 'S' ? success() : AppError("It broke."));
       if (*input == 'p' || *input == 'P') step = session.pageProcessEnded(now += *input == 'p' ? 1'000'000 : 31'000'000);
       if (*input == 'u') session.pageChanged(""), session.pageChanged("http://127.0.0.1:3789/2");
-      if (step.failure) EXPECT_EQ(*step.failure, "It broke.");
+      EXPECT_EQ(step.failure.value_or(step.why.empty() ? "It broke." : step.why), "It broke.");
       const char* load = !step.load ? "." : *step.load == "http://127.0.0.1:3789/" ? "/" : "2";
       steps += std::string(steps.empty() ? "" : " ") + (step.show ? "spXY"[static_cast<int>(*step.show)] : '.') +
-               load + (step.startServer ? '+' : '.') + (step.failure ? '!' : '.') + (step.quit ? 'q' : '.') +
+               load + (step.startServer ? '+' : '.') + (step.failure ? '!' : step.why.empty() ? '.' : '?') + (step.quit ? 'q' : '.') +
                (session.pageCommandsEnabled() ? 'e' : '.');
     }
     EXPECT_EQ(steps, row.steps) << row.inputs;
