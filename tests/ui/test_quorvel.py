@@ -468,6 +468,12 @@ class QuorvelUi(unittest.TestCase):
         self.until(lambda: "Find in page" in shown_names(pid, "text"), "the bar opens")
         self.until(lambda: "Find in page" not in shown_names(pid, "text"), "and closes for the next page")
         self.key("q")  # the new page's
+        # Its own keys again, for its editor: no going back or forward, no minimising.
+        for keys in ("o", "ctrl+bracketleft", "ctrl+bracketright", "ctrl+h", "ctrl+m", "q"):
+            xdotool("key", keys)  # a window that minimised would not hear the next
+            self.until(lambda: re.sub(r"bracket(left|right)", lambda m: "[]"[m[1] == "right"], f"/log?key={keys}|")
+                       in self.app.requests())
+        self.assertEqual(self.app.requests().count("/log?pagehide"), 1, "only the one navigation")
 
     def test_print_opens_the_dialog_from_the_menu_key_and_the_page_says_why_it_failed_and_writes_a_pdf(self):
         documents = f"{self.home}/Documents"  # where GTK's "Print to File" writes; at first a file, no folder
