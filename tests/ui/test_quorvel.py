@@ -661,15 +661,17 @@ class QuorvelUi(unittest.TestCase):
     def test_the_window_and_the_page_follow_the_desktops_dark_style_as_it_changes(self):
         from gi.repository import GLib
         _, emit = stand_in("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings",
-                           [("ReadOne", "s s", "v")], {"ReadOne": GLib.Variant("(v)", (GLib.Variant("u", 1),))})
+                           [("ReadOne", "s s", "v")], {"ReadOne": GLib.Variant("(v)", (GLib.Variant("u", 0),))})
+        write(f"{self.home}/.config/gtk-3.0/settings.ini", "[Settings]\ngtk-application-prefer-dark-theme=true\n")
         self.start(page="desktop.html")
-        self.until(lambda: "/log?dark=true|" in self.app.requests(), "dark from the first page")
-        shots = [screenshot("dark.png", self.running.main_window())]
-        emit("SettingChanged", "(ssv)", ("org.freedesktop.appearance", "color-scheme", GLib.Variant("u", 2)))
-        self.until(lambda: "/log?dark=false|" in self.app.requests(), "the open page hears the change")
-        shots.append(screenshot("light.png", self.running.main_window()))
-        for x, y in ((300, 5), (700, 500)):  # the menu bar, then the page
-            self.assertEqual([share(png, x, y, 50, 10) > 0.5 for png in shots], [False, True], (x, y))
+        # No preference keeps the user's own GTK setting (dark), light clears it, no preference brings it back.
+        for scheme, dark, times in ((None, "true", 1), (2, "false", 1), (0, "true", 2)):
+            if scheme is not None:
+                emit("SettingChanged", "(ssv)", ("org.freedesktop.appearance", "color-scheme", GLib.Variant("u", scheme)))
+            self.until(lambda: self.app.requests().count(f"/log?dark={dark}|") == times, f"the page hears {scheme}")
+            shot = lambda: screenshot(f"dark-{dark}.png", self.running.main_window(), settle=0)
+            # The menu bar, then the page: light or not.
+            self.until(lambda: [share(shot(), x, y, 50, 10) > 0.5 for x, y in ((300, 5), (700, 500))] == [dark == "false"] * 2)
 
     def test_the_servers_pages_notify_through_the_desktop_and_a_click_brings_the_window_back(self):
         from gi.repository import GLib
@@ -699,8 +701,10 @@ class QuorvelUi(unittest.TestCase):
         for keys in ("Escape", "Tab"):  # into the first text area, then the second
             press(self.running.main_window(), keys)
             xdotool("type", "--delay", "40", "sentense wrds " if keys == "Escape" else "sentence words ")
-        shot, red = screenshot("spelling.png", self.running.main_window()), "r>0.6 && g<0.35 && b<0.35"
-        self.assertEqual([share(shot, x, 40, 300, 40, red) > 0 for x in (10, 620)], [True, False], "underlined, not")
+        red = lambda x: share(screenshot("spelling.png", self.running.main_window(), settle=0), x, 40, 300, 40,
+                              "r>0.6 && g<0.35 && b<0.35") > 0
+        self.until(lambda: red(10), "underlined")
+        self.assertFalse(red(620), "not underlined")
         xdotool("mousemove", "--window", self.running.main_window(), "30", "55", "click", "3")
         self.assertTrue(accessible(self.running.process.pid, "menu item", "sentence"), "a suggestion")
 

@@ -69,16 +69,18 @@ TEST(FindProgress, WhereTheFindBarSaysItIs) {
   }
 }
 
-TEST(ColorScheme, ThePortalsNumberOrGnomesSettingSaysDark) {
-  // The portal's answer (ReadOne's, or Read's one variant deeper), then D(ark), L(ight) or ? (no answer: GNOME's
-  // setting is asked).
-  for (auto [answer, dark] : {std::pair{"<uint32 1>", 'D'}, {"<<uint32 1>>", 'D'}, {"<uint32 0>", 'L'}, {"<<uint32 2>>", 'L'},
-                              {"<uint32 7>", 'L'}, {"<int32 1>", '?'}, {"<'prefer-dark'>", '?'}, {"@mv nothing", '?'}}) {
+TEST(ColorScheme, ThePortalsNumberOrGnomesSettingSaysDarkLightOrNothing) {
+  // The portal's answer (ReadOne's, or Read's one variant deeper), then D(ark), L(ight), N(o preference) or ? (no
+  // answer: GNOME's setting is asked).
+  for (auto [answer, scheme] : {std::pair{"<uint32 1>", 'D'}, {"<<uint32 1>>", 'D'}, {"<uint32 0>", 'N'}, {"<<uint32 2>>", 'L'},
+                                {"<uint32 7>", 'N'}, {"<int32 1>", '?'}, {"<'prefer-dark'>", '?'}, {"@mv nothing", '?'}}) {
     VariantPtr value(g_variant_parse(nullptr, answer, nullptr, nullptr, nullptr));
-    std::optional<bool> prefers = portalPrefersDark(value.get());
-    EXPECT_EQ(!prefers ? '?' : *prefers ? 'D' : 'L', dark) << answer;
+    std::optional<ColorScheme> said = portalColorScheme(value.get());
+    EXPECT_EQ(said ? "NDL"[static_cast<int>(*said)] : '?', scheme) << answer;
   }
-  EXPECT_TRUE(gsettingsPrefersDark("prefer-dark") && !gsettingsPrefersDark("prefer-light") && !gsettingsPrefersDark("default"));
+  std::string gnome;
+  for (const char* value : {"prefer-dark", "prefer-light", "default", ""}) gnome += "NDL"[static_cast<int>(gsettingsColorScheme(value))];
+  EXPECT_EQ(gnome, "DLNN");
 }
 
 TEST(Session, WhatTheWindowShowsLoadsAndStarts) {
