@@ -495,6 +495,10 @@ class QuorvelUi(unittest.TestCase):
         self.until(lambda: "/log?print=returned" in self.app.requests(), "the page's script goes on")
         pdf = lambda: run("pdftotext", *glob.glob(f"{documents}/*.pdf"), "-").splitlines()
         self.until(lambda: {"Haystack at the top.", "Needle three"} <= set(pdf()), "the page, all of it")
+        os.remove(*glob.glob(f"{documents}/*.pdf"))
+        press(window, "i")  # a frame's own window.print(): that frame
+        press(self.running.dialog(), "Return")
+        self.until(lambda: pdf() == ["Fake server"], str(pdf()))  # the fake server's page in the frame
 
     def test_the_context_menu_fits_an_application_and_the_inspector_is_there_only_with_its_variable(self):
         self.start(page="find.html")
