@@ -14,6 +14,7 @@
 #include "web/download_file.h"
 #include "web/download_name.h"
 #include "web/navigation_rules.h"
+#include "web/notification_text.h"
 #include "web/permission_rules.h"
 #include "web/spelling_languages.h"
 #include "web/zoom_levels.h"
@@ -161,6 +162,16 @@ TEST(DownloadName, OnlyTheTemporariesOfDownloadsCutShortAreRemoved) {
   removeLeftoverDownloads(dir.path());
   for (const auto& entry : fs::directory_iterator(dir.path())) EXPECT_EQ(stays.erase(entry.path().filename()), 1u);
   EXPECT_TRUE(stays.empty());
+}
+
+TEST(NotificationText, ThePagesBodyIsEscapedOnlyForServersThatReadMarkup) {
+  const std::string body = "Tom & <b>Jerry</b>";
+  for (auto [capabilities, sent] : {std::pair{"(['body', 'body-markup'],)", "Tom &amp; &lt;b&gt;Jerry&lt;/b&gt;"},
+                                    {"(['body', 'body-hyperlinks'],)", body.c_str()}, {"(@as [],)", body.c_str()},
+                                    {"('body-markup',)", body.c_str()}, {"", body.c_str()}}) {  // no answer, or not one
+    VariantPtr value(*capabilities ? g_variant_parse(nullptr, capabilities, nullptr, nullptr, nullptr) : nullptr);
+    EXPECT_EQ(notificationBody(body, value.get()), sent) << capabilities;
+  }
 }
 
 TEST(ZoomLevels, SteppingClampingAndPinching) {
