@@ -410,10 +410,13 @@ class QuorvelUi(unittest.TestCase):
             press(dialog, keys)
             self.until(lambda: self.app.requests().count(answer) == times, keys)
         pid = self.running.process.pid
-        for key, names in (("f", ["a.txt"]), ("m", ["a.txt", "report.csv"])):
+        for key, names in (("f", ["report.csv"]), ("m", ["a.txt", "report.csv"])):  # f: accept=".csv,text/csv"
             self.key(key)
             click(pid, "label", "Downloads")  # as a person would, in the places
             self.assertTrue(accessible(pid, "table cell", "report.csv"), "the folder is shown")
+            self.assertEqual(bool(accessible(pid, "table cell", "a.txt", 0)), key == "m", "the accepted types first")
+            self.assertEqual(bool(accessible(pid, "combo box", "CSV document", 0) and accessible(pid, "menu item", "All files",
+                                                                                               0)), key == "f", "All files beside")
             for name, hold in zip(names, ([], ["shift"])):
                 click(pid, "table cell", name, hold)
             xdotool("key", "alt+o")
