@@ -6,7 +6,6 @@
 //   statuses=503,401     answer /up with these statuses first, then 200
 //   exit_status=N        exit with status N (after exit_after_ms, default 0)
 //   die_signal=N         end by signal N (after exit_after_ms)
-//   from_boot=N          exit_status and die_signal only from its N-th start in this folder on
 //   ignore_sigint=1      ignore SIGINT
 //   ignore_sigterm=1     ignore SIGTERM
 //   term_exit_ms=N       on SIGTERM, exit only after N ms
@@ -65,13 +64,9 @@ void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
     }
   }
   soup_server_message_set_status(msg, static_cast<guint>(std::stoi(status)), nullptr);
-  if (query && std::string(query) == "half") {
-    SoupMessageHeaders* out = soup_server_message_get_response_headers(msg);
-    soup_message_headers_set_content_type(out, type.c_str(), nullptr);
-    soup_message_headers_set_content_length(out, static_cast<goffset>(body.size()));
-    soup_message_body_append(soup_server_message_get_response_body(msg), SOUP_MEMORY_COPY, body.data(), body.size() / 2);
-    return;
-  }
+  if (query && std::string(query) == "half")  // announced whole, the body never completed
+    return soup_message_headers_set_content_length(soup_server_message_get_response_headers(msg), body.size()),
+           soup_message_body_append(soup_server_message_get_response_body(msg), SOUP_MEMORY_COPY, body.data(), body.size() / 2);
   soup_server_message_set_response(msg, type.c_str(), SOUP_MEMORY_COPY, body.data(), body.size());
 }
 
@@ -108,10 +103,7 @@ int main(int argc, char** argv) {
   loop = g_main_loop_new(nullptr, FALSE);
   g_unix_signal_add(SIGINT, onSignal, const_cast<char*>("INT"));
   g_unix_signal_add(SIGTERM, onSignal, const_cast<char*>("TERM"));
-  int boots = 0;
-  std::ifstream("fake_server.boots") >> boots;
-  std::ofstream("fake_server.boots") << ++boots;
-  if ((conf.count("exit_status") || conf.count("die_signal")) && boots >= confInt("from_boot")) {
+  if (conf.count("exit_status") || conf.count("die_signal")) {
     g_timeout_add(static_cast<guint>(confInt("exit_after_ms")), [](gpointer) -> gboolean {
       if (conf.count("die_signal")) signal(confInt("die_signal"), SIG_DFL), raise(confInt("die_signal"));
       std::exit(confInt("exit_status"));

@@ -78,9 +78,8 @@ TEST(ColorScheme, ThePortalsNumberOrGnomesSettingSaysDarkLightOrNothing) {
     std::optional<ColorScheme> said = portalColorScheme(value.get());
     EXPECT_EQ(said ? "NDL"[static_cast<int>(*said)] : '?', scheme) << answer;
   }
-  std::string gnome;
-  for (const char* value : {"prefer-dark", "prefer-light", "default", ""}) gnome += "NDL"[static_cast<int>(gsettingsColorScheme(value))];
-  EXPECT_EQ(gnome, "DLNN");
+  for (auto [value, scheme] : {std::pair{"prefer-dark", 'D'}, {"prefer-light", 'L'}, {"default", 'N'}, {"", 'N'}})
+    EXPECT_EQ("NDL"[static_cast<int>(gsettingsColorScheme(value))], scheme) << value;
 }
 
 TEST(Session, WhatTheWindowShowsLoadsAndStarts) {
