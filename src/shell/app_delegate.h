@@ -42,7 +42,7 @@ class AppDelegate {
   void applicationWillTerminate();        // "shutdown"
 
   void apply(const Session::Step& step);
-  void showServerStopped();
+  void showServerStopped(const std::string& why);
   void showPageStopped();
   struct Action {
     const char* name;

@@ -51,19 +51,35 @@ std::vector<std::string_view> AppDelegate::actionNames() {
 }
 
 void AppDelegate::editingCommand(const char* command) {
-  // In a field of the window's own (the find bar's), on the field, not the page.
-  GtkWidget* focus = gtk_window_get_focus(window_->window());
-  if (GTK_IS_EDITABLE(focus)) {
-    auto* field = GTK_EDITABLE(focus);
-    if (g_str_equal(command, WEBKIT_EDITING_COMMAND_CUT)) gtk_editable_cut_clipboard(field);
-    if (g_str_equal(command, WEBKIT_EDITING_COMMAND_COPY)) gtk_editable_copy_clipboard(field);
-    if (g_str_equal(command, WEBKIT_EDITING_COMMAND_PASTE)) gtk_editable_paste_clipboard(field);
-    if (g_str_equal(command, WEBKIT_EDITING_COMMAND_SELECT_ALL)) gtk_editable_select_region(field, 0, -1);
+  // GTK runs the accelerator before the widget with the keyboard sees the key: the
+  // command goes to that widget, in whichever of Quorvel's windows has the keyboard
+  // (the find bar's field, the recovery view's log, a dialog), and to the page only
+  // when the page has it.
+  GtkWindow* active = window_->window();
+  CPtr<GList, g_list_free> toplevels(gtk_window_list_toplevels());
+  for (GList* each = toplevels.get(); each; each = each->next) {
+    if (gtk_window_is_active(GTK_WINDOW(each->data))) active = GTK_WINDOW(each->data);
+  }
+  GtkWidget* focus = gtk_window_get_focus(active);
+  GtkWidget* page = GTK_WIDGET(window_->webView());
+  if (focus == page || (!focus && active == window_->window() && gtk_widget_get_mapped(page))) {
+    webkit_web_view_execute_editing_command(window_->webView(), command);
     return;
   }
   // The web inspector has had the key first, and has no editing commands to call.
-  if (WEBKIT_IS_WEB_VIEW_BASE(focus) && focus != GTK_WIDGET(window_->webView())) return;
-  webkit_web_view_execute_editing_command(window_->webView(), command);
+  if (!focus || WEBKIT_IS_WEB_VIEW_BASE(focus)) return;
+  if (g_str_equal(command, WEBKIT_EDITING_COMMAND_SELECT_ALL)) {
+    if (GTK_IS_LABEL(focus)) gtk_label_select_region(GTK_LABEL(focus), 0, -1);
+    if (GTK_IS_EDITABLE(focus)) gtk_editable_select_region(GTK_EDITABLE(focus), 0, -1);
+    if (GTK_IS_TEXT_VIEW(focus)) g_signal_emit_by_name(focus, "select-all", TRUE);
+    return;
+  }
+  // The widget's own clipboard signal, where it has one (a label only copies).
+  const char* signal = g_str_equal(command, WEBKIT_EDITING_COMMAND_CUT)     ? "cut-clipboard"
+                       : g_str_equal(command, WEBKIT_EDITING_COMMAND_COPY)  ? "copy-clipboard"
+                       : g_str_equal(command, WEBKIT_EDITING_COMMAND_PASTE) ? "paste-clipboard"
+                                                                            : nullptr;
+  if (signal && g_signal_lookup(signal, G_OBJECT_TYPE(focus))) g_signal_emit_by_name(focus, signal);
 }
 
 void AppDelegate::buildMenu() {

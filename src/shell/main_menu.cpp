@@ -13,9 +13,10 @@ MenuEntry editing(std::string title, std::string action, std::string accelerator
 
 MenuEntry separator() { return {MenuEntry::Kind::Separator, {}, {}, {}}; }
 
-// A key a page may take for itself (its own search, printing or command palette).
-MenuEntry pageFirst(std::string title, std::string action, std::string accelerator) {
-  return editing(std::move(title), std::move(action), std::move(accelerator));
+// Keys a page may take for itself: its own search, printing or command palette, and
+// a web editor's Replace (Ctrl+H), indent (Ctrl+M, Ctrl+]) and outdent (Ctrl+[).
+MenuEntry pageFirst(std::string title, std::string action, std::vector<std::string> accelerators) {
+  return {MenuEntry::Kind::Item, std::move(title), std::move(action), std::move(accelerators), true};
 }
 
 // `menu` with `entries` added at the end of the menu titled `title`.
@@ -40,9 +41,9 @@ const std::vector<MenuDescription>& mainMenu(bool inspector) {
            separator(),
            item("Settings", "app.settings", {"<Primary>comma"}),
            separator(),
-           pageFirst("Print\u2026", "app.print", "<Primary>p"),
+           pageFirst("Print\u2026", "app.print", {"<Primary>p"}),
            separator(),
-           item("Hide Quorvel", "app.hide", {"<Primary>h"}),
+           pageFirst("Hide Quorvel", "app.hide", {"<Primary>h"}),
            separator(),
            item("Quit Quorvel", "app.quit", {"<Primary>q"}),
        }},
@@ -56,15 +57,15 @@ const std::vector<MenuDescription>& mainMenu(bool inspector) {
            editing("Paste", "app.paste", "<Primary>v"),
            editing("Select All", "app.select-all", "<Primary>a"),
            separator(),
-           pageFirst("Find\u2026", "app.find", "<Primary>f"),
-           pageFirst("Find Next", "app.find-next", "<Primary>g"),
-           pageFirst("Find Previous", "app.find-previous", "<Primary><Shift>g"),
+           pageFirst("Find\u2026", "app.find", {"<Primary>f"}),
+           pageFirst("Find Next", "app.find-next", {"<Primary>g"}),
+           pageFirst("Find Previous", "app.find-previous", {"<Primary><Shift>g"}),
        }},
       {"View",
        {
            item("Reload", "app.reload", {"<Primary>r", "F5"}),
-           item("Back", "app.go-back", {"<Primary>bracketleft", "<Alt>Left"}),
-           item("Forward", "app.go-forward", {"<Primary>bracketright", "<Alt>Right"}),
+           pageFirst("Back", "app.go-back", {"<Primary>bracketleft", "<Alt>Left"}),
+           pageFirst("Forward", "app.go-forward", {"<Primary>bracketright", "<Alt>Right"}),
            separator(),
            item("Zoom In", "app.zoom-in", {"<Primary>plus", "<Primary>equal", "<Primary>KP_Add"}),
            item("Zoom Out", "app.zoom-out", {"<Primary>minus", "<Primary>KP_Subtract"}),
@@ -75,7 +76,7 @@ const std::vector<MenuDescription>& mainMenu(bool inspector) {
       {"Window",
        {
            item("Close", "app.close", {"<Primary>w"}),
-           item("Minimize", "app.minimize", {"<Primary>m"}),
+           pageFirst("Minimize", "app.minimize", {"<Primary>m"}),
            separator(),
            item("Show Server Log", "app.show-server-log"),
        }},

@@ -43,8 +43,10 @@ MainWindow::MainWindow(GtkApplication* app, const LaunchSettings& settings, Even
   height_ = state.height;
   gtk_window_set_default_size(window_, state.width, state.height);
   if (state.maximized) gtk_window_maximize(window_);
-  // Closing only hides the window: the page and the server go on.
+  // Closing only hides the window: the page and the server go on, silent until it
+  // comes back (a script reaches only the top document's media, not a frame's player).
   connections_.add(window_, "delete-event", G_CALLBACK(+[](MainWindow* self) -> gboolean {
+                     webkit_web_view_set_is_muted(self->webView_, TRUE);
                      webkit_web_view_evaluate_javascript(
                          self->webView_, "document.querySelectorAll('audio, video').forEach(function (m) { m.pause(); });",
                          -1, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -69,6 +71,7 @@ MainWindow::MainWindow(GtkApplication* app, const LaunchSettings& settings, Even
   connections_.add(window_, "destroy", G_CALLBACK(+[](MainWindow* self) { self->window_ = nullptr; }), this,
                    G_CONNECT_SWAPPED);
   connections_.add(window_, "map", G_CALLBACK(+[](MainWindow* self) {
+                     webkit_web_view_set_is_muted(self->webView_, FALSE);
                      // Reopening maps the window again; only the first time counts.
                      if (!self->windowShownLogged_) logMilestone("window shown");
                      self->windowShownLogged_ = true;
