@@ -90,7 +90,7 @@ void AppDelegate::apply(const Session::Step& step) {
     switch (*step.show) {
       case Session::View::Spinner: window_->showSpinner(); break;
       case Session::View::Page: window_->showPage(); break;
-      case Session::View::ServerStopped: showServerStopped(); break;
+      case Session::View::ServerStopped: showServerStopped(step.why); break;
       case Session::View::PageStopped: showPageStopped(); break;
     }
   }
@@ -108,8 +108,8 @@ void AppDelegate::apply(const Session::Step& step) {
   enablePageCommands(session_.pageCommandsEnabled());
 }
 
-void AppDelegate::showServerStopped() {
-  window_->showRecovery("The server stopped unexpectedly.", serverEnd_ ? serverEnd_->describe() : "",
+void AppDelegate::showServerStopped(const std::string& why) {
+  window_->showRecovery("The server stopped unexpectedly.", !why.empty() ? why : serverEnd_ ? serverEnd_->describe() : "",
                         lastLines(settings_.logFile, 15),
                         {{"_Restart Server", [this] { apply(session_.restartAsked()); }},
                          {"_Show Log", [this] { showServerLog(); }},

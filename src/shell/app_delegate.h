@@ -37,7 +37,7 @@ class AppDelegate {
   void applicationWillTerminate();        // "shutdown"
 
   void apply(const Session::Step& step);
-  void showServerStopped();
+  void showServerStopped(const std::string& why);
   void showPageStopped();
   // app_delegate_commands.cpp: the menu and what its entries do.
   void buildMenu();

@@ -10,13 +10,16 @@
 
 namespace quorvel {
 
-// The portal's answer as ReadOne gives it (a variant holding a uint32: 1 dark, 0
-// no preference, 2 light) or as the older Read does (one variant deeper). Empty
-// when it is no such answer, so that the desktop's other source is asked.
-std::optional<bool> portalPrefersDark(GVariant* value);
+enum class ColorScheme { NoPreference, Dark, Light };
 
-// GSettings org.gnome.desktop.interface color-scheme: 'prefer-dark' is dark;
-// 'default', 'prefer-light' and anything else are not.
-bool gsettingsPrefersDark(const std::string& value);
+// The portal's answer as ReadOne gives it (a variant holding a uint32: 0 no
+// preference, 1 dark, 2 light, anything else taken as no preference) or as the
+// older Read does (one variant deeper). Empty when it is no such answer, so that
+// the desktop's other source is asked.
+std::optional<ColorScheme> portalColorScheme(GVariant* value);
+
+// GSettings org.gnome.desktop.interface color-scheme: 'prefer-dark', 'prefer-light',
+// and 'default' or anything else: no preference.
+ColorScheme gsettingsColorScheme(const std::string& value);
 
 }  // namespace quorvel

@@ -16,21 +16,27 @@ constexpr const char* kKey = "color-scheme";
 }  // namespace
 
 DarkStyle::DarkStyle(GDBusConnection* bus) : bus_(GRef<GDBusConnection>::retain(bus)) {
+  if (GtkSettings* settings = gtk_settings_get_default()) {
+    gboolean dark = FALSE;
+    g_object_get(settings, "gtk-application-prefer-dark-theme", &dark, nullptr);
+    darkAtStart_ = dark;
+  }
   if (!bus) {
     followGSettings();
     return;
   }
   subscription_ = g_dbus_connection_signal_subscribe(
       bus, kPortal, kSettings, "SettingChanged", kPath, kNamespace, G_DBUS_SIGNAL_FLAGS_NONE,
-      [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* parameters, gpointer) {
+      [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* parameters, gpointer self) {
         if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)"))) return;
         const char* key = nullptr;
         GVariant* value = nullptr;
         g_variant_get(parameters, "(&s&s@v)", nullptr, &key, &value);
         VariantPtr owned(value);
-        if (auto dark = portalPrefersDark(value); dark && g_strcmp0(key, kKey) == 0) apply(*dark);
+        auto scheme = portalColorScheme(value);
+        if (scheme && g_strcmp0(key, kKey) == 0) static_cast<DarkStyle*>(self)->apply(*scheme);
       },
-      nullptr, nullptr);
+      this, nullptr);
   askPortal(true);
 }
 
@@ -54,13 +60,13 @@ void DarkStyle::askPortal(bool readOne) {
         if (self->readOne_ && g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD)) {
           return self->askPortal(false);
         }
-        std::optional<bool> dark;
+        std::optional<ColorScheme> scheme;
         if (reply) {
           VariantPtr value(g_variant_get_child_value(reply.get(), 0));
-          dark = portalPrefersDark(value.get());
+          scheme = portalColorScheme(value.get());
         }
-        if (!dark) g_debug("No colour scheme from the Settings portal: %s", reply ? "not a number" : error.message().c_str());
-        if (dark) return apply(*dark);
+        if (!scheme) g_debug("No colour scheme from the Settings portal: %s", reply ? "not a number" : error.message().c_str());
+        if (scheme) return self->apply(*scheme);
         self->followGSettings();
       },
       this);
@@ -72,12 +78,15 @@ void DarkStyle::followGSettings() {
       source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.interface", TRUE) : nullptr);
   if (!schema || !g_settings_schema_has_key(schema.get(), kKey)) return;
   settings_ = GRef<GSettings>::adopt(g_settings_new_full(schema.get(), nullptr, nullptr));
-  auto changed = +[](GSettings* settings) { apply(gsettingsPrefersDark(takeString(g_settings_get_string(settings, kKey)))); };
-  connections_.add(settings_.get(), "changed::color-scheme", G_CALLBACK(changed), nullptr);
-  changed(settings_.get());
+  auto changed = +[](GSettings* settings, const char*, DarkStyle* self) {
+    self->apply(gsettingsColorScheme(takeString(g_settings_get_string(settings, kKey))));
+  };
+  connections_.add(settings_.get(), "changed::color-scheme", G_CALLBACK(changed), this);
+  changed(settings_.get(), kKey, this);
 }
 
-void DarkStyle::apply(bool dark) {
+void DarkStyle::apply(ColorScheme scheme) {
+  const bool dark = scheme == ColorScheme::Dark || (scheme == ColorScheme::NoPreference && darkAtStart_);
   GtkSettings* settings = gtk_settings_get_default();
   gboolean current = FALSE;
   if (settings) g_object_get(settings, "gtk-application-prefer-dark-theme", &current, nullptr);

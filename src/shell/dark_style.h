@@ -3,9 +3,12 @@
 // gtk-application-prefer-dark-theme darkens the window, and WebKit hands it to the
 // page as prefers-color-scheme. The Settings portal is asked first and followed
 // through its SettingChanged signal; where no portal answers, GNOME's color-scheme
-// setting when its schema is installed; else GTK's own setting stays (light).
+// setting when its schema is installed. Dark sets it, light clears it, and no
+// preference (or no answer) leaves the value GTK had at start, which a user may have
+// set in GTK's settings.ini on a desktop that has no colour scheme setting.
 
 #include "base/glib_ptr.h"
+#include "shell/color_scheme.h"
 
 #include <gio/gio.h>
 
@@ -22,8 +25,9 @@ class DarkStyle {
  private:
   void askPortal(bool readOne);  // else Read
   void followGSettings();
-  static void apply(bool dark);
+  void apply(ColorScheme scheme);
 
+  bool darkAtStart_ = false;  // gtk-application-prefer-dark-theme before any answer
   GRef<GDBusConnection> bus_;
   GRef<GCancellable> cancellable_ = GRef<GCancellable>::adopt(g_cancellable_new());
   bool readOne_ = true;

@@ -7,8 +7,11 @@ MenuEntry item(std::string title, std::string action, Command command, std::vect
   return {MenuEntry::Kind::Item, std::move(title), std::move(action), std::move(accelerators), false, command};
 }
 
-MenuEntry editing(std::string title, std::string action, Command command, std::string accelerator) {
-  return {MenuEntry::Kind::Item, std::move(title), std::move(action), {std::move(accelerator)}, true, command};
+// Keys a page may take for itself: editing keys (a script editor in the page keeps
+// its own undo), its own search, printing or command palette, and a web editor's
+// Replace (Ctrl+H), indent (Ctrl+M, Ctrl+]) and outdent (Ctrl+[).
+MenuEntry pageFirst(std::string title, std::string action, Command command, std::vector<std::string> accelerators) {
+  return {MenuEntry::Kind::Item, std::move(title), std::move(action), std::move(accelerators), true, command};
 }
 
 MenuEntry separator() { return {MenuEntry::Kind::Separator, {}, {}, {}}; }
@@ -18,10 +21,9 @@ MenuEntry onThePage(MenuEntry entry) {
   return entry;
 }
 
-// A key a page may take for itself (its own search, printing or command palette);
-// the command acts on the page.
-MenuEntry pageFirst(std::string title, std::string action, Command command, std::string accelerator) {
-  return onThePage(editing(std::move(title), std::move(action), command, std::move(accelerator)));
+// A page command with its keys the page's first.
+MenuEntry pageCommand(std::string title, std::string action, Command command, std::string accelerator) {
+  return onThePage(pageFirst(std::move(title), std::move(action), command, {std::move(accelerator)}));
 }
 
 // `menu` with `entries` added at the end of the menu titled `title`.
@@ -46,31 +48,31 @@ const std::vector<MenuDescription>& mainMenu(bool inspector) {
            separator(),
            onThePage(item("Settings", "app.settings", Command::Settings, {"<Primary>comma"})),
            separator(),
-           pageFirst("Print\u2026", "app.print", Command::Print, "<Primary>p"),
+           pageCommand("Print\u2026", "app.print", Command::Print, "<Primary>p"),
            separator(),
-           item("Hide Quorvel", "app.hide", Command::Hide, {"<Primary>h"}),
+           pageFirst("Hide Quorvel", "app.hide", Command::Hide, {"<Primary>h"}),
            separator(),
            item("Quit Quorvel", "app.quit", Command::Quit, {"<Primary>q"}),
        }},
       {"Edit",
        {
-           editing("Undo", "app.undo", Command::Undo, "<Primary>z"),
-           editing("Redo", "app.redo", Command::Redo, "<Primary><Shift>z"),
+           pageFirst("Undo", "app.undo", Command::Undo, {"<Primary>z"}),
+           pageFirst("Redo", "app.redo", Command::Redo, {"<Primary><Shift>z"}),
            separator(),
-           editing("Cut", "app.cut", Command::Cut, "<Primary>x"),
-           editing("Copy", "app.copy", Command::Copy, "<Primary>c"),
-           editing("Paste", "app.paste", Command::Paste, "<Primary>v"),
-           editing("Select All", "app.select-all", Command::SelectAll, "<Primary>a"),
+           pageFirst("Cut", "app.cut", Command::Cut, {"<Primary>x"}),
+           pageFirst("Copy", "app.copy", Command::Copy, {"<Primary>c"}),
+           pageFirst("Paste", "app.paste", Command::Paste, {"<Primary>v"}),
+           pageFirst("Select All", "app.select-all", Command::SelectAll, {"<Primary>a"}),
            separator(),
-           pageFirst("Find\u2026", "app.find", Command::Find, "<Primary>f"),
-           pageFirst("Find Next", "app.find-next", Command::FindNext, "<Primary>g"),
-           pageFirst("Find Previous", "app.find-previous", Command::FindPrevious, "<Primary><Shift>g"),
+           pageCommand("Find\u2026", "app.find", Command::Find, "<Primary>f"),
+           pageCommand("Find Next", "app.find-next", Command::FindNext, "<Primary>g"),
+           pageCommand("Find Previous", "app.find-previous", Command::FindPrevious, "<Primary><Shift>g"),
        }},
       {"View",
        {
            item("Reload", "app.reload", Command::Reload, {"<Primary>r", "F5"}),
-           item("Back", "app.go-back", Command::GoBack, {"<Primary>bracketleft", "<Alt>Left"}),
-           item("Forward", "app.go-forward", Command::GoForward, {"<Primary>bracketright", "<Alt>Right"}),
+           pageFirst("Back", "app.go-back", Command::GoBack, {"<Primary>bracketleft", "<Alt>Left"}),
+           pageFirst("Forward", "app.go-forward", Command::GoForward, {"<Primary>bracketright", "<Alt>Right"}),
            separator(),
            item("Zoom In", "app.zoom-in", Command::ZoomIn, {"<Primary>plus", "<Primary>equal", "<Primary>KP_Add"}),
            item("Zoom Out", "app.zoom-out", Command::ZoomOut, {"<Primary>minus", "<Primary>KP_Subtract"}),
@@ -81,7 +83,7 @@ const std::vector<MenuDescription>& mainMenu(bool inspector) {
       {"Window",
        {
            item("Close", "app.close", Command::Close, {"<Primary>w"}),
-           item("Minimize", "app.minimize", Command::Minimize, {"<Primary>m"}),
+           pageFirst("Minimize", "app.minimize", Command::Minimize, {"<Primary>m"}),
            separator(),
            item("Show Server Log", "app.show-server-log", Command::ShowServerLog),
        }},

@@ -22,7 +22,8 @@ struct MenuEntry {
   std::string action;                     // "app.<name>"
   std::vector<std::string> accelerators;  // the first is the one shown, the others work too
   // The page sees these keys first; the action runs only if the page leaves them
-  // (editing keys, so that a script editor in the page keeps its own undo).
+  // (editing keys, so that a script editor in the page keeps its own undo; a page's
+  // own search, printing and editing commands).
   bool pageFirst = false;
   Command command = Command::About;
   // Acts on the page: off, its keys included, while there is none.

@@ -65,9 +65,10 @@ void MainWindow::buildWindow() {
   height_ = state.height;
   gtk_window_set_default_size(window_, state.width, state.height);
   if (state.maximized) gtk_window_maximize(window_);
-  // Closing only hides the window: the page and the server go on.
+  // Closing only hides the window: the page and the server go on, silent until it
+  // comes back.
   connections_.add(window_, "delete-event", G_CALLBACK(+[](MainWindow* self) -> gboolean {
-                     self->page_->pauseMedia();
+                     self->page_->setHidden(true);
                      self->saveState();
                      gtk_widget_hide(GTK_WIDGET(self->window_));
                      return TRUE;
@@ -89,6 +90,7 @@ void MainWindow::buildWindow() {
   connections_.add(window_, "destroy", G_CALLBACK(+[](MainWindow* self) { self->window_ = nullptr; }), this,
                    G_CONNECT_SWAPPED);
   connections_.add(window_, "map", G_CALLBACK(+[](MainWindow* self) {
+                     self->page_->setHidden(false);
                      // Reopening maps the window again; only the first time counts.
                      if (!self->windowShownLogged_) logMilestone("window shown");
                      self->windowShownLogged_ = true;

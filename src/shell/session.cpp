@@ -18,12 +18,19 @@ Session::Step Session::launch() {
 Session::Step Session::startFinished(const Status& result) {
   Step step;
   if (quitting_) return step;
-  // The alert stands over the spinner until it is answered, which quits.
+  // A restart that fails leaves the user the server-stopped view, its log and its
+  // choices. At the first start there is nothing to go back to: the alert stands
+  // over the spinner until it is answered, which quits.
+  if (!result.ok() && ran_) {
+    step = show(View::ServerStopped);
+    step.why = result.error().message();
+    return step;
+  }
   if (!result.ok()) {
     step.failure = result.error().message();
     return step;
   }
-  running_ = true;
+  running_ = ran_ = true;
   step = show(View::Page);
   step.load = pageToComeBackTo();
   return step;

@@ -22,6 +22,7 @@ class Session {
     std::optional<std::string> load;     // load this page, the launch token's cookie first
     bool startServer = false;
     std::optional<std::string> failure;  // "Quorvel couldn't start" with this; answered, it quits
+    std::string why;                     // for the server-stopped view: a restart that failed, and why
     bool quit = false;
 
     bool operator==(const Step&) const = default;
@@ -54,6 +55,7 @@ class Session {
   std::string shownPage_;
   View view_ = View::Spinner;
   bool running_ = false;  // a server that started is up
+  bool ran_ = false;      // one has, in this launch: a failed start is then a restart's
   bool quitting_ = false;
   std::int64_t pageEndedAt_ = -1;
 };

@@ -58,10 +58,11 @@ Result<PlacedDownload> moveDownloadIntoPlace(const std::string& temporary, const
 }
 
 void removeLeftoverDownloads(const std::string& folder) {
-  // A leading dot, the name, then what g_mkstemp puts in place of XXXXXX. Raw
+  // A leading dot, the name, then what g_mkstemp puts in place of XXXXXX; or
+  // that with WebKit's ".wkdownload", which holds the data until the end. Raw
   // bytes: names need not be UTF-8. \z: '$' would also match before a last "\n".
   static GRegex* const leftover =
-      g_regex_new("^\\..+\\.[A-Za-z0-9]{6}\\.part\\z", static_cast<GRegexCompileFlags>(G_REGEX_RAW | G_REGEX_DOTALL),
+      g_regex_new("^\\..+\\.[A-Za-z0-9]{6}\\.part(\\.wkdownload)?\\z", static_cast<GRegexCompileFlags>(G_REGEX_RAW | G_REGEX_DOTALL),
                   G_REGEX_MATCH_DEFAULT, nullptr);
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
   if (!dir) return;

@@ -31,7 +31,8 @@ Result<PlacedDownload> moveDownloadIntoPlace(const std::string& temporary, const
                                              const std::string& name, Renamer rename = renameWithoutReplacing);
 
 // Removes the temporaries that downloads cut short by a quit or a crash left in
-// `folder`: regular files named exactly ".NAME.XXXXXX.part", nothing else.
+// `folder`: regular files named exactly ".NAME.XXXXXX.part", or that with WebKit's
+// ".wkdownload" after it, nothing else.
 void removeLeftoverDownloads(const std::string& folder);
 
 }  // namespace quorvel

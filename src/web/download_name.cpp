@@ -8,9 +8,10 @@
 namespace quorvel {
 namespace {
 
-// Room for the 13 bytes the temporary ".NAME.XXXXXX.part" adds, which is more
-// than any numbered name's " (9999)".
-constexpr std::size_t kLongestName = NAME_MAX - 13;
+// Room for the 13 bytes the temporary ".NAME.XXXXXX.part" adds and the 11 of
+// ".wkdownload", the file WebKit writes beside it and moves onto it at the end:
+// more than any numbered name's " (9999)".
+constexpr std::size_t kLongestName = NAME_MAX - 13 - 11;
 
 // At most `bytes` of `text`, ending on a character boundary.
 std::string cutUtf8(const std::string& text, std::size_t bytes) {

@@ -7,7 +7,8 @@ namespace quorvel {
 
 // The name a server suggested, made safe to use in a folder: only its last path
 // component, no leading dots, no control characters, short enough for its
-// temporary and numbered forms to fit NAME_MAX; "download" if nothing is left.
+// temporary (and WebKit's file beside it) and numbered
+// forms to fit NAME_MAX; "download" if nothing is left.
 std::string safeDownloadName(const std::string& suggested);
 
 // The `n`-th choice for a file named `name`: the name itself, then "stem (1).ext",

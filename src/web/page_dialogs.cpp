@@ -3,6 +3,7 @@
 #include <webkit2/webkit2.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "base/glib_ptr.h"
@@ -30,6 +31,27 @@ void fileChosen(GtkNativeDialog* native, int response, WebKitFileChooserRequest*
   webkit_file_chooser_request_select_files(request, list.data());
 }
 
+// The input's accept types as the chooser's first filter, named by what they are
+// ("CSV document"), with "All files" beside it: the list is a hint the user may
+// overrule. WebKitGTK hands over the types only, not accept's extensions (".csv"),
+// and nothing of webkitdirectory, so a folder cannot be asked for.
+void offerAcceptedTypes(GtkFileChooser* chooser, WebKitFileChooserRequest* request) {
+  const gchar* const* types = webkit_file_chooser_request_get_mime_types(request);
+  if (!types || !*types) return;
+  GtkFileFilter* accepted = gtk_file_filter_new();
+  std::string name;
+  for (const gchar* const* type = types; *type; ++type) {
+    gtk_file_filter_add_mime_type(accepted, *type);
+    name += (name.empty() ? "" : ", ") + takeString(g_content_type_get_description(*type));
+  }
+  gtk_file_filter_set_name(accepted, name.c_str());
+  gtk_file_chooser_add_filter(chooser, accepted);
+  GtkFileFilter* all = gtk_file_filter_new();
+  gtk_file_filter_set_name(all, "All files");
+  gtk_file_filter_add_pattern(all, "*");
+  gtk_file_chooser_add_filter(chooser, all);
+}
+
 }  // namespace
 
 PageDialogs::PageDialogs(WebKitWebView* webView, Present present) : present_(std::move(present)) {
@@ -51,12 +73,12 @@ PageDialogs::PageDialogs(WebKitWebView* webView, Present present) : present_(std
                                                                 PageDialogs*) -> gboolean {
                      GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(view));
                      auto* window = gtk_widget_is_toplevel(top) ? GTK_WINDOW(top) : nullptr;
-                     // No filter by type: the page's accept list is a hint the chooser need not follow.
                      bool several = webkit_file_chooser_request_get_select_multiple(request);
                      GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
                          several ? "Open Files" : "Open File", window, GTK_FILE_CHOOSER_ACTION_OPEN, nullptr, nullptr);
                      gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(chooser), TRUE);
                      gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(chooser), several);
+                     offerAcceptedTypes(GTK_FILE_CHOOSER(chooser), request);
                      g_signal_connect_data(chooser, "response", G_CALLBACK(fileChosen), g_object_ref(request),
                                            [](gpointer held, GClosure*) {
                                              GRef<WebKitFileChooserRequest>::adopt(

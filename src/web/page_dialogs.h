@@ -1,6 +1,7 @@
 #pragma once
 // The page's alert() and confirm() as dialogs modal to the window, and its file
-// inputs as the desktop's file chooser. Prompt and before-unload dialogs keep
+// inputs as the desktop's file chooser, offering the input's accept types first.
+// Prompt and before-unload dialogs keep
 // WebKit's own.
 
 #include <functional>

@@ -5,6 +5,12 @@
 #include <algorithm>
 #include <memory>
 
+#ifdef GDK_WINDOWING_WAYLAND
+#include <gdk/gdkwayland.h>
+#endif
+
+#include "web/notification_text.h"
+
 namespace quorvel {
 namespace {
 
@@ -15,6 +21,17 @@ struct Pending {
   PageNotifications* self;
   std::uint64_t id;
 };
+
+void present(GtkWindow* window, const std::string& activationToken) {
+#ifdef GDK_WINDOWING_WAYLAND
+  // Without the token the compositor may refuse to raise a window that did not have the keyboard.
+  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
+  if (!activationToken.empty() && GDK_IS_WAYLAND_DISPLAY(display)) {
+    gdk_wayland_display_set_startup_notification_id(display, activationToken.c_str());
+  }
+#endif
+  gtk_window_present(window);
+}
 
 }  // namespace
 
@@ -57,6 +74,21 @@ bool PageNotifications::show(WebKitNotification* notification) {
     };
     shown.closedHandler = g_signal_connect_swapped(notification, "closed", G_CALLBACK(closed), this);
   }
+  call("GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"),
+       [](GObject* bus, GAsyncResult* result, gpointer data) {
+         std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
+         GErrorHolder error;
+         VariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, error.out()));
+         if (!g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) pending->self->notify(pending->id, reply.get());
+       },
+       new Pending{this, id});
+  return true;
+}
+
+void PageNotifications::notify(std::uint64_t id, GVariant* capabilities) {
+  auto shown = shown_.find(id);
+  if (shown == shown_.end()) return;  // closed by the page meanwhile
+  WebKitNotification* notification = shown->second.notification.get();
   const char* appId = g_application_get_application_id(g_application_get_default());
   GVariantBuilder hints;
   g_variant_builder_init(&hints, G_VARIANT_TYPE_VARDICT);
@@ -64,9 +96,10 @@ bool PageNotifications::show(WebKitNotification* notification) {
   const char* actions[] = {"default", "Open", nullptr};
   const char* title = webkit_notification_get_title(notification);
   const char* body = webkit_notification_get_body(notification);
+  const std::string text = notificationBody(body ? body : "", capabilities);
   call("Notify",
-       g_variant_new("(susss^asa{sv}i)", g_get_application_name(), shown.serverId, appId ? appId : "",
-                     title ? title : "", body ? body : "", actions, &hints, -1),
+       g_variant_new("(susss^asa{sv}i)", g_get_application_name(), shown->second.serverId, appId ? appId : "",
+                     title ? title : "", text.c_str(), actions, &hints, -1),
        G_VARIANT_TYPE("(u)"),
        [](GObject* bus, GAsyncResult* result, gpointer data) {
          std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
@@ -79,7 +112,6 @@ bool PageNotifications::show(WebKitNotification* notification) {
          pending->self->shownAs(pending->id, serverId);
        },
        new Pending{this, id});
-  return true;
 }
 
 void PageNotifications::shownAs(std::uint64_t id, std::uint32_t serverId) {
@@ -94,19 +126,27 @@ void PageNotifications::shownAs(std::uint64_t id, std::uint32_t serverId) {
 void PageNotifications::serverSignal(const char* name, GVariant* parameters) {
   std::uint32_t serverId = 0;
   const char* action = nullptr;
+  const char* token = nullptr;
   if (g_strcmp0(name, "ActionInvoked") == 0 && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
     g_variant_get(parameters, "(u&s)", &serverId, &action);
+  } else if (g_strcmp0(name, "ActivationToken") == 0 && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
+    g_variant_get(parameters, "(u&s)", &serverId, &token);
   } else if (g_strcmp0(name, "NotificationClosed") == 0 && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(uu)"))) {
     g_variant_get(parameters, "(uu)", &serverId, nullptr);
   }
   auto shown = std::find_if(shown_.begin(), shown_.end(),
                             [&](const auto& entry) { return serverId && entry.second.serverId == serverId; });
   if (shown == shown_.end()) return;  // another program's, or already gone
+  if (token) {
+    shown->second.activationToken = token;
+    return;
+  }
   auto notification = GRef<WebKitNotification>::retain(shown->second.notification.get());
   if (g_strcmp0(action, "default") == 0) {
+    const std::string activationToken = shown->second.activationToken;  // the onclick may close it
     webkit_notification_clicked(notification.get());
     GtkWidget* window = gtk_widget_get_toplevel(GTK_WIDGET(webView_));
-    if (GTK_IS_WINDOW(window)) gtk_window_present(GTK_WINDOW(window));
+    if (GTK_IS_WINDOW(window)) present(GTK_WINDOW(window), activationToken);
   } else if (!action) {
     forget(shown->first);
     webkit_notification_close(notification.get());  // tells the page

@@ -5,43 +5,64 @@
 #include <algorithm>
 
 namespace quorvel {
+namespace {
+
+using Owner = std::weak_ptr<PagePrinting*>;
+
+void connectWeakly(WebKitPrintOperation* operation, const char* signal, GCallback handler, const Owner& owner) {
+  // Freed with the operation, so that nothing piles up print after print.
+  g_signal_connect_data(operation, signal, handler, new Owner(owner),
+                        [](gpointer held, GClosure*) { delete static_cast<Owner*>(held); }, G_CONNECT_DEFAULT);
+}
+
+}  // namespace
 
 PagePrinting::PagePrinting(WebKitWebView* webView, std::function<void(const std::string& why)> failed)
     : webView_(webView), failed_(std::move(failed)) {
-  // window.print(): the same dialog as the Print command, instead of WebKit's own.
+  // window.print(): WebKit's own dialog, which prints the frame that asked (the
+  // public call prints only the whole page), modal to the window, from the last
+  // print's settings.
   connections_.add(webView, "print", G_CALLBACK(+[](WebKitWebView*, WebKitPrintOperation* operation,
                                                      PagePrinting* self) -> gboolean {
-                     self->run(operation);
-                     return TRUE;
+                     self->prepare(operation);
+                     return FALSE;
                    }),
                    this);
 }
 
 void PagePrinting::print() {
   auto operation = GRef<WebKitPrintOperation>::adopt(webkit_print_operation_new(webView_));
-  run(operation.get());
-}
-
-void PagePrinting::run(WebKitPrintOperation* operation) {
-  if (settings_) webkit_print_operation_set_print_settings(operation, settings_.get());
+  prepare(operation.get());
   GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(webView_));
   GtkWindow* parent = gtk_widget_is_toplevel(top) ? GTK_WINDOW(top) : nullptr;
-  // Held until it finishes: the pages are made and sent after the dialog closes.
-  printing_.push_back(GRef<WebKitPrintOperation>::retain(operation));
-  connections_.add(operation, "failed", G_CALLBACK(+[](WebKitPrintOperation*, GError* error, PagePrinting* self) {
-                     self->failed_(error && error->message ? error->message : "the printer did not answer");
-                   }),
-                   this);
-  connections_.add(operation, "finished", G_CALLBACK(+[](WebKitPrintOperation* done, PagePrinting* self) {
-                     std::erase_if(self->printing_, [done](const auto& held) { return held.get() == done; });
-                   }),
-                   this);
-  // Modal: it returns once the dialog is answered.
-  if (webkit_print_operation_run_dialog(operation, parent) == WEBKIT_PRINT_OPERATION_RESPONSE_PRINT) {
-    settings_ = GRef<GtkPrintSettings>::retain(webkit_print_operation_get_print_settings(operation));
-  } else {
-    std::erase_if(printing_, [operation](const auto& held) { return held.get() == operation; });
+  // Modal: it returns once the dialog is answered. Held until it finishes: the
+  // pages are made and sent after the dialog closes.
+  if (webkit_print_operation_run_dialog(operation.get(), parent) == WEBKIT_PRINT_OPERATION_RESPONSE_PRINT) {
+    remember(operation.get());
+    printing_.push_back(std::move(operation));
   }
+}
+
+void PagePrinting::prepare(WebKitPrintOperation* operation) {
+  if (settings_) webkit_print_operation_set_print_settings(operation, settings_.get());
+  if (pageSetup_) webkit_print_operation_set_page_setup(operation, pageSetup_.get());
+  connectWeakly(operation, "failed", G_CALLBACK(+[](WebKitPrintOperation*, GError* error, Owner* owner) {
+                  if (auto self = owner->lock()) (*self)->failed_(error && error->message ? error->message : "the printer did not answer");
+                }),
+                alive_);
+  // Only a print that was sent finishes.
+  connectWeakly(operation, "finished", G_CALLBACK(+[](WebKitPrintOperation* done, Owner* owner) {
+                  auto self = owner->lock();
+                  if (!self) return;
+                  (*self)->remember(done);
+                  std::erase_if((*self)->printing_, [done](const auto& held) { return held.get() == done; });
+                }),
+                alive_);
+}
+
+void PagePrinting::remember(WebKitPrintOperation* operation) {
+  settings_ = GRef<GtkPrintSettings>::retain(webkit_print_operation_get_print_settings(operation));
+  pageSetup_ = GRef<GtkPageSetup>::retain(webkit_print_operation_get_page_setup(operation));
 }
 
 }  // namespace quorvel

@@ -1,14 +1,17 @@
 #pragma once
 // Printing the page as shown: the print dialog, modal to the window, for the
-// Print command and for the page's own window.print(). The settings of one
-// print are the next dialog's (printer, paper, file), for as long as Quorvel runs.
+// Print command (the whole page) and for the page's own window.print() (the frame
+// that called it). The settings and the page setup of one print are the next
+// dialog's (printer, paper, orientation, file), for as long as Quorvel runs.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/glib_ptr.h"
 
+typedef struct _GtkPageSetup GtkPageSetup;
 typedef struct _GtkPrintSettings GtkPrintSettings;
 typedef struct _WebKitPrintOperation WebKitPrintOperation;
 typedef struct _WebKitWebView WebKitWebView;
@@ -25,12 +28,17 @@ class PagePrinting {
   void print();
 
  private:
-  void run(WebKitPrintOperation* operation);
+  // The last print's settings on `operation`, and its outcome watched.
+  void prepare(WebKitPrintOperation* operation);
+  void remember(WebKitPrintOperation* operation);
 
   WebKitWebView* webView_;
   std::function<void(const std::string&)> failed_;
   GRef<GtkPrintSettings> settings_;
-  std::vector<GRef<WebKitPrintOperation>> printing_;  // sent, until they finish
+  GRef<GtkPageSetup> pageSetup_;
+  std::vector<GRef<WebKitPrintOperation>> printing_;  // the Print command's, sent, until they finish
+  // What an operation's handlers hold: they outlive this object when it goes first.
+  const std::shared_ptr<PagePrinting*> alive_ = std::make_shared<PagePrinting*>(this);
   SignalConnections connections_;
 };
 

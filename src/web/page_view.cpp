@@ -199,23 +199,44 @@ void PageView::edit(Edit command) {
   static const char* const names[] = {WEBKIT_EDITING_COMMAND_UNDO,  WEBKIT_EDITING_COMMAND_REDO,
                                       WEBKIT_EDITING_COMMAND_CUT,   WEBKIT_EDITING_COMMAND_COPY,
                                       WEBKIT_EDITING_COMMAND_PASTE, WEBKIT_EDITING_COMMAND_SELECT_ALL};
-  GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(webView_));
-  GtkWidget* focus = GTK_IS_WINDOW(top) ? gtk_window_get_focus(GTK_WINDOW(top)) : nullptr;
-  // In a field of the window's own (the find bar's), on the field, not the page.
-  if (GTK_IS_EDITABLE(focus)) {
-    auto* field = GTK_EDITABLE(focus);
-    if (command == Edit::Cut) gtk_editable_cut_clipboard(field);
-    if (command == Edit::Copy) gtk_editable_copy_clipboard(field);
-    if (command == Edit::Paste) gtk_editable_paste_clipboard(field);
-    if (command == Edit::SelectAll) gtk_editable_select_region(field, 0, -1);
+  // GTK runs the accelerator before the widget with the keyboard sees the key: the
+  // command goes to that widget, in whichever of Quorvel's windows has the keyboard
+  // (the find bar's field, the recovery view's log, a dialog), and to the page only
+  // when the page has it.
+  GtkWidget* page = GTK_WIDGET(webView_);
+  GtkWidget* top = gtk_widget_get_toplevel(page);
+  GtkWindow* own = GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr;
+  GtkWindow* active = own;
+  CPtr<GList, g_list_free> toplevels(gtk_window_list_toplevels());
+  for (GList* each = toplevels.get(); each; each = each->next) {
+    if (gtk_window_is_active(GTK_WINDOW(each->data))) active = GTK_WINDOW(each->data);
+  }
+  GtkWidget* focus = active ? gtk_window_get_focus(active) : nullptr;
+  if (focus == page || (!focus && active == own && gtk_widget_get_mapped(page))) {
+    webkit_web_view_execute_editing_command(webView_, names[static_cast<int>(command)]);
     return;
   }
   // The web inspector has had the key first, and has no editing commands to call.
-  if (WEBKIT_IS_WEB_VIEW_BASE(focus) && focus != GTK_WIDGET(webView_)) return;
-  webkit_web_view_execute_editing_command(webView_, names[static_cast<int>(command)]);
+  if (!focus || WEBKIT_IS_WEB_VIEW_BASE(focus)) return;
+  if (command == Edit::SelectAll) {
+    if (GTK_IS_LABEL(focus)) gtk_label_select_region(GTK_LABEL(focus), 0, -1);
+    if (GTK_IS_EDITABLE(focus)) gtk_editable_select_region(GTK_EDITABLE(focus), 0, -1);
+    if (GTK_IS_TEXT_VIEW(focus)) g_signal_emit_by_name(focus, "select-all", TRUE);
+    return;
+  }
+  // The widget's own clipboard signal, where it has one (a label only copies).
+  const char* signal = command == Edit::Cut     ? "cut-clipboard"
+                       : command == Edit::Copy  ? "copy-clipboard"
+                       : command == Edit::Paste ? "paste-clipboard"
+                                                : nullptr;
+  if (signal && g_signal_lookup(signal, G_OBJECT_TYPE(focus))) g_signal_emit_by_name(focus, signal);
 }
 
-void PageView::pauseMedia() {
+void PageView::setHidden(bool hidden) {
+  // Silent while the window is hidden (a script reaches only the top document's
+  // media, not a frame's player); paused too.
+  webkit_web_view_set_is_muted(webView_, hidden);
+  if (!hidden) return;
   webkit_web_view_evaluate_javascript(webView_,
                                       "document.querySelectorAll('audio, video').forEach(function (m) { m.pause(); });",
                                       -1, nullptr, nullptr, nullptr, nullptr, nullptr);

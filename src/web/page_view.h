@@ -60,9 +60,10 @@ class PageView {
   void print();
   void openSettings();
   void toggleInspector();
-  // On the find bar's field when it has the keyboard, else on the page.
+  // On whatever has the keyboard in Quorvel's windows: the page, a field, a log.
   void edit(Edit command);
-  void pauseMedia();
+  // The window hidden (media paused and muted) or shown again.
+  void setHidden(bool hidden);
 
  private:
   struct Parts;

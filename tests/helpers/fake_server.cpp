@@ -17,8 +17,9 @@
 // listens (if asked to). Every SIGINT and SIGTERM received is appended to
 // fake_server.signals. It writes its PID to $PIDFILE and appends "METHOD PATH?QUERY|cookie=…|token=…" to
 // fake_requests.log for each request. A file www/PATH in its working directory is
-// served at PATH (www/index.html at /) (as an attachment when the query says "attachment"; .html as a page,
-// anything else as text); /redirect?to=URL answers 302 to URL, /slow never answers; every other path gets a small page.
+// served at PATH (www/index.html at /) (as an attachment when the query says "attachment", or "half": then
+// only half of it is sent, and the rest never; .html as a page, anything else as text); /redirect?to=URL answers
+// 302 to URL, /slow never answers; every other path gets a small page.
 
 #include <glib-unix.h>
 #include <libsoup/soup.h>
@@ -60,11 +61,14 @@ void handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
   } else if (g_file_test(served.c_str(), G_FILE_TEST_IS_REGULAR)) {
     body = (std::stringstream() << std::ifstream(served, std::ios::binary).rdbuf()).str();
     if (!served.ends_with(".html")) type = "text/plain";
-    if (query && std::string(query) == "attachment") {
+    if (query && (std::string(query) == "attachment" || std::string(query) == "half")) {
       soup_message_headers_append(soup_server_message_get_response_headers(msg), "Content-Disposition", "attachment");
     }
   }
   soup_server_message_set_status(msg, static_cast<guint>(std::stoi(status)), nullptr);
+  if (query && std::string(query) == "half")  // announced whole, the body never completed
+    return soup_message_headers_set_content_length(soup_server_message_get_response_headers(msg), body.size()),
+           soup_message_body_append(soup_server_message_get_response_body(msg), SOUP_MEMORY_COPY, body.data(), body.size() / 2);
   soup_server_message_set_response(msg, type.c_str(), SOUP_MEMORY_COPY, body.data(), body.size());
 }
 

@@ -67,16 +67,17 @@ TEST(FindProgress, WhereTheFindBarSaysItIs) {
   }
 }
 
-TEST(ColorScheme, ThePortalsNumberOrGnomesSettingSaysDark) {
-  // The portal's answer (ReadOne's, or Read's one variant deeper), then D(ark), L(ight) or ? (no answer: GNOME's
-  // setting is asked).
-  for (auto [answer, dark] : {std::pair{"<uint32 1>", 'D'}, {"<<uint32 1>>", 'D'}, {"<uint32 0>", 'L'}, {"<<uint32 2>>", 'L'},
-                              {"<uint32 7>", 'L'}, {"<int32 1>", '?'}, {"<'prefer-dark'>", '?'}, {"@mv nothing", '?'}}) {
+TEST(ColorScheme, ThePortalsNumberOrGnomesSettingSaysDarkLightOrNothing) {
+  // The portal's answer (ReadOne's, or Read's one variant deeper), then D(ark), L(ight), N(o preference) or ? (no
+  // answer: GNOME's setting is asked).
+  for (auto [answer, scheme] : {std::pair{"<uint32 1>", 'D'}, {"<<uint32 1>>", 'D'}, {"<uint32 0>", 'N'}, {"<<uint32 2>>", 'L'},
+                                {"<uint32 7>", 'N'}, {"<int32 1>", '?'}, {"<'prefer-dark'>", '?'}, {"@mv nothing", '?'}}) {
     VariantPtr value(g_variant_parse(nullptr, answer, nullptr, nullptr, nullptr));
-    std::optional<bool> prefers = portalPrefersDark(value.get());
-    EXPECT_EQ(!prefers ? '?' : *prefers ? 'D' : 'L', dark) << answer;
+    std::optional<ColorScheme> said = portalColorScheme(value.get());
+    EXPECT_EQ(said ? "NDL"[static_cast<int>(*said)] : '?', scheme) << answer;
   }
-  EXPECT_TRUE(gsettingsPrefersDark("prefer-dark") && !gsettingsPrefersDark("prefer-light") && !gsettingsPrefersDark("default"));
+  for (auto [value, scheme] : {std::pair{"prefer-dark", 'D'}, {"prefer-light", 'L'}, {"default", 'N'}, {"", 'N'}})
+    EXPECT_EQ("NDL"[static_cast<int>(gsettingsColorScheme(value))], scheme) << value;
 }
 
 TEST(Session, WhatTheWindowShowsLoadsAndStarts) {
@@ -84,12 +85,13 @@ TEST(Session, WhatTheWindowShowsLoadsAndStarts) {
   // shown), p (page process ended 1 s later), P (31 s later), R(estart), r(eload),
   // Q(uit). Each gives: view (s(pinner) p(age) X (server stopped) Y (page
   // stopped)), the page loaded (/ the entry page, 2 the one shown), + start the
-  // server, ! alert, q quit, e page commands (Settings, Find, Print) on; '.' for nothing.
+  // server, ! alert (or ? the failure said in the view), q quit, e page commands (Settings, Find, Print) on; '.' for
+  // nothing.
   const struct { const char* inputs; const char* steps; } rows[] = {
       {"LS", "s.+... p/...e"},
       {"LFRQQ", "s.+... ...!.. ...... ....q. ......"},   // no way back from a failed start
       {"LSuERS", "s.+... p/...e .....e X..... s.+... p2...e"},
-      {"LSERF", "s.+... p/...e X..... s.+... ...!.."},
+      {"LSuERFRS", "s.+... p/...e .....e X..... s.+... X..?.. s.+... p2...e"},  // a failed restart: the view again
       {"LE", "s.+... ......"},                            // only a server that started can stop
       {"LSpuPp", "s.+... p/...e ./...e .....e .2...e Y....."},  // 31 s on: a mishap, then again
       {"LSuppr", "s.+... p/...e .....e .2...e Y..... p2...e"},
@@ -109,10 +111,10 @@ TEST(Session, WhatTheWindowShowsLoadsAndStarts) {
       if (*input == 'S' || *input == 'F') step = session.startFinished(*input == 'S' ? success() : AppError("It broke."));
       if (*input == 'p' || *input == 'P') step = session.pageProcessEnded(now += *input == 'p' ? 1'000'000 : 31'000'000);
       if (*input == 'u') session.pageChanged(""), session.pageChanged("http://127.0.0.1:3789/2");
-      if (step.failure) EXPECT_EQ(*step.failure, "It broke.");
+      EXPECT_EQ(step.failure.value_or(step.why.empty() ? "It broke." : step.why), "It broke.");
       const char* load = !step.load ? "." : *step.load == "http://127.0.0.1:3789/" ? "/" : "2";
       steps += std::string(steps.empty() ? "" : " ") + (step.show ? "spXY"[static_cast<int>(*step.show)] : '.') +
-               load + (step.startServer ? '+' : '.') + (step.failure ? '!' : '.') + (step.quit ? 'q' : '.') +
+               load + (step.startServer ? '+' : '.') + (step.failure ? '!' : step.why.empty() ? '.' : '?') + (step.quit ? 'q' : '.') +
                (session.pageCommandsEnabled() ? 'e' : '.');
     }
     EXPECT_EQ(steps, row.steps) << row.inputs;

@@ -14,6 +14,7 @@
 #include "web/download_file.h"
 #include "web/download_name.h"
 #include "web/navigation_rules.h"
+#include "web/notification_text.h"
 #include "web/permission_rules.h"
 #include "web/spelling_languages.h"
 #include "web/zoom_levels.h"
@@ -113,25 +114,28 @@ TEST(PageMenu, AnApplicationsMenuFromWhatWebKitOffers) {
   }
 }
 
-// Saves a download of `name` in `folder`, moved by `rename`: the name it got, or why not.
+// Saves a download of `name` in `folder` as WebKit does (into TEMPORARY.wkdownload, then moved onto the
+// temporary), moved into place by `rename`: the name it got, or why not.
 std::string save(const std::string& folder, const std::string& name, Renamer rename) {
   auto temporary = makeDownloadTemporary(folder, name);
+  if (temporary && !(std::ofstream(temporary.value() + ".wkdownload") << "data")) return "too long";
+  if (temporary) fs::rename(temporary.value() + ".wkdownload", temporary.value());
   auto placed = temporary ? moveDownloadIntoPlace(temporary.value(), folder, name, rename) : temporary.error();
   return placed ? placed.value().name : placed.error().message();
 }
 
 TEST(DownloadName, SafeNumberedNamesThatFitAndNeverReplaceAFile) {
   auto times = [](int n, std::string_view text) { std::string all; while (n--) all += text; return all; };
-  const std::string a238(238, 'a'), a181(181, 'a'), e60(60, 'e'), cjk80 = times(80, "漢"), e119 = times(119, "é");
+  const std::string a231(231, 'a'), a170(170, 'a'), e60(60, 'e'), cjk77 = times(77, "漢"), e113 = times(113, "é");
   // Each row: a suggested name, and the names of the first and the third download
-  // saved under it. Long names are cut to 242 bytes (NAME_MAX less what the
-  // temporary's name adds) on a character boundary, keeping the extension.
+  // saved under it. Long names are cut on a character boundary, keeping the
+  // extension, to what fits beside the temporary's and WebKit's additions.
   const struct { std::string suggested, first, third; } rows[] = {
       {"report.csv", "report.csv", "report (2).csv"}, {"archive.tar.gz", "archive.tar.gz", "archive.tar (2).gz"},
       {"../../.bashrc", "bashrc", "bashrc (2)"}, {"", "download", "download (2)"}, {"...", "download", "download (2)"},
-      {"a/b\x01.txt", "b.txt", "b (2).txt"}, {a238 + "aaaa", a238 + "aaaa", a238 + "aaaa (2)"},
-      {cjk80 + "漢", cjk80, cjk80 + " (2)"}, {a238 + "aaaaaaaa.txt", a238 + ".txt", a238 + " (2).txt"},
-      {a238 + "." + e60, a181 + "." + e60, a181 + " (2)." + e60}, {"漢." + e119 + "éé", "漢." + e119, "漢 (2)." + e119}};
+      {"a/b\x01.txt", "b.txt", "b (2).txt"}, {a231 + "aaaa", a231, a231 + " (2)"},
+      {cjk77 + "漢漢漢", cjk77, cjk77 + " (2)"}, {a231 + ".txt", a231.substr(4) + ".txt", a231.substr(4) + " (2).txt"},
+      {a231 + "." + e60, a170 + "." + e60, a170 + " (2)." + e60}, {"漢." + e113 + "éééé", "漢." + e113, "漢 (2)." + e113}};
   // By renameat2; as where it cannot promise not to replace (NFS: EINVAL); again; refused.
   const Renamer moves[] = {renameWithoutReplacing, [](auto...) { return errno = EINVAL, -1; }, renameWithoutReplacing,
                            [](auto...) { return errno = EACCES, -1; }};
@@ -149,13 +153,20 @@ TEST(DownloadName, OnlyTheTemporariesOfDownloadsCutShortAreRemoved) {
   // Real temporaries go (one not UTF-8); near misses stay, and so does a link named
   // like one (to a near miss; written through below, it stays a link).
   std::set<std::string> stays = {"r.csv.a1B2c3.part", ".r.a1B2c.part", ".r.a1B2c3d.part", ".r.a1B2c_.part", ".r.a1B2c3.PART",
-                                 ".r.a1B2c3.part\n", ".r.a1B2c3.part.txt", "..a1B2c3.part", ".l.a1B2c3.part"};
+                                 ".r.a1B2c3.part\n", ".r.a1B2c3.part.txt", ".r.a1B2c3.wkdownload", ".r.a1B2c3.part.wkdownload~", "..a1B2c3.part", ".l.a1B2c3.part"};
   fs::create_symlink("r.csv.a1B2c3.part", dir.path() + "/.l.a1B2c3.part");
   for (const std::string& name : stays) test::writeFile(dir.path() + "/" + name, "");
-  for (const char* name : {"report.csv", "漢\xff"}) ASSERT_TRUE(makeDownloadTemporary(dir.path(), name));
+  for (const char* name : {"report.csv", "漢\xff"})  // with what WebKit writes before its move
+    test::writeFile(makeDownloadTemporary(dir.path(), name).value() + ".wkdownload", "half");
   removeLeftoverDownloads(dir.path());
   for (const auto& entry : fs::directory_iterator(dir.path())) EXPECT_EQ(stays.erase(entry.path().filename()), 1u);
   EXPECT_TRUE(stays.empty());
+}
+
+TEST(NotificationText, ThePagesBodyIsEscapedOnlyForServersThatReadMarkup) {
+  for (auto [capabilities, sent] : {std::pair{"(['body', 'body-markup'],)", "a &amp; &lt;b&gt;"}, {"(['body'],)", "a & <b>"},
+                                    {"('body-markup',)", "a & <b>"}, {"", "a & <b>"}})  // not an answer, or none
+    EXPECT_EQ(notificationBody("a & <b>", VariantPtr(g_variant_parse(nullptr, capabilities, nullptr, nullptr, nullptr)).get()), sent);
 }
 
 TEST(ZoomLevels, SteppingClampingAndPinching) {
