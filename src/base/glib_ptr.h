@@ -124,5 +124,9 @@ using CPtr = std::unique_ptr<T, CFreeDeleter<T, Free>>;
 
 using UriPtr = CPtr<GUri, g_uri_unref>;
 using VariantPtr = CPtr<GVariant, g_variant_unref>;
+// Lists that own their links, not what the links point to.
+using ListPtr = CPtr<GList, g_list_free>;
+using SListPtr = CPtr<GSList, g_slist_free>;
+using StrvPtr = CPtr<gchar*, g_strfreev>;
 
 }  // namespace quorvel

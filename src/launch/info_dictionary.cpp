@@ -56,13 +56,11 @@ InfoValue convert(plist_t node) {
 // which a binary list can carry (UTF-16). Its XML form writes such a string whole,
 // so the NUL shows there. Can go when libplist reads such strings without aborting.
 bool holdsNul(plist_t root) {
-  char* xmlText = nullptr;
+  char* text = nullptr;
   uint32_t length = 0;
-  plist_to_xml(root, &xmlText, &length);
-  if (!xmlText) return true;
-  const bool nul = std::memchr(xmlText, '\0', length) != nullptr;
-  plist_to_xml_free(xmlText);
-  return nul;
+  plist_to_xml(root, &text, &length);
+  CPtr<char, plist_to_xml_free> xmlText(text);
+  return !xmlText || std::memchr(xmlText.get(), '\0', length) != nullptr;
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include "base/milestones.h"
 #include "base/text_file.h"
-#include "shell/command_line.h"
+#include "shell/model/command_line.h"
 #include "shell/message_dialog.h"
 #include "web/desktop.h"
 

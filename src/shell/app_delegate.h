@@ -9,9 +9,9 @@
 #include "base/app_error.h"
 #include "server/server_controller.h"
 #include "shell/dark_style.h"
-#include "shell/main_menu.h"
+#include "shell/model/main_menu.h"
 #include "shell/main_window.h"
-#include "shell/session.h"
+#include "shell/model/session.h"
 #include "shell/update_dialog.h"
 #include "update/update_checker.h"
 

@@ -5,7 +5,7 @@
 
 #include "base/glib_ptr.h"
 #include "shell/app_delegate.h"
-#include "shell/main_menu.h"
+#include "shell/model/main_menu.h"
 
 namespace quorvel {
 

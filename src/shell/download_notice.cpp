@@ -30,7 +30,7 @@ DownloadNotice::DownloadNotice() : bar_(gtk_info_bar_new()), label_(gtk_label_ne
   // Hidden until there is something to say, also when the window shows all it holds.
   gtk_widget_show(label_);
   gtk_widget_set_no_show_all(bar_, TRUE);
-  g_signal_connect(bar_, "response", G_CALLBACK(+[](GtkInfoBar* bar, int response, DownloadNotice* self) {
+  connections_.add(bar_, "response", G_CALLBACK(+[](GtkInfoBar* bar, int response, DownloadNotice* self) {
                      if (response == Open) {
                        openWithDesktop(takeString(g_filename_to_uri(self->path_.c_str(), nullptr, nullptr)), GTK_WIDGET(bar));
                      }

@@ -2,6 +2,7 @@
 // A short notice inside the window when a download ends: "Saved NAME to Downloads"
 // with "Open" and "Show in Folder", or why it failed.
 
+#include "base/glib_ptr.h"
 #include "web/downloads.h"
 
 typedef struct _GtkWidget GtkWidget;
@@ -22,6 +23,7 @@ class DownloadNotice {
   GtkWidget* label_;
   GtkWidget* fileButtons_[2] = {};  // Open, Show in Folder
   std::string path_;   // the last saved file
+  SignalConnections connections_;
 };
 
 }  // namespace quorvel

@@ -13,7 +13,7 @@
 #include "launch/launch_settings.h"
 #include "shell/app_delegate.h"
 #include "shell/application.h"
-#include "shell/command_line.h"
+#include "shell/model/command_line.h"
 #include "shell/relaunch.h"
 
 int main(int argc, char** argv) {

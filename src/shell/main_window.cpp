@@ -5,9 +5,9 @@
 #include "base/milestones.h"
 #include "launch/launch_settings.h"
 #include "shell/download_notice.h"
-#include "shell/main_menu.h"
+#include "shell/model/main_menu.h"
 #include "shell/message_dialog.h"
-#include "shell/window_state.h"
+#include "shell/model/window_state.h"
 
 namespace quorvel {
 namespace {
@@ -167,14 +167,16 @@ void MainWindow::toggleFullScreen() {
 
 void MainWindow::saveState() {
   WindowState state{width_, height_, static_cast<bool>(gtk_window_is_maximized(window_))};
-  quorvel::saveWindowState(settings_.supportDir + "/window-state", state);
+  if (auto saved = saveWindowState(settings_.supportDir + "/window-state", state); !saved) {
+    g_warning("Couldn't save the window's size: %s", saved.error().message().c_str());
+  }
 }
 
 gboolean MainWindow::keyPressed(MainWindow* self, GdkEventKey* event) {
   if (!PageView::isWebView(gtk_window_get_focus(self->window_))) return FALSE;
   auto modifiers = static_cast<GdkModifierType>(event->state & gtk_accelerator_get_default_mod_mask());
   GCharPtr accel(gtk_accelerator_name(gdk_keyval_to_lower(event->keyval), modifiers));
-  CPtr<gchar*, g_strfreev> actions(gtk_application_get_actions_for_accel(self->app_, accel.get()));
+  StrvPtr actions(gtk_application_get_actions_for_accel(self->app_, accel.get()));
   for (gchar** action = actions.get(); action && *action; ++action) {
     if (isPageFirst(*action)) return gtk_window_propagate_key_event(self->window_, event);
   }

@@ -332,8 +332,8 @@ void UpdateChecker::installUpdate() { state_->install(); }
 
 void UpdateChecker::skipVersion() {
   if (!state_->offered) return;
-  if (auto failure = writeFileAtomically(state_->skippedPath, state_->offered->newest.version + "\n")) {
-    g_warning("Couldn't remember the skipped version: %s", failure->c_str());
+  if (auto saved = writeFileAtomically(state_->skippedPath, state_->offered->newest.version + "\n"); !saved) {
+    g_warning("Couldn't remember the skipped version: %s", saved.error().message().c_str());
   }
 }
 

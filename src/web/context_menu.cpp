@@ -4,7 +4,7 @@
 #include <webkit2/webkit2.h>
 #include <vector>
 
-#include "web/context_menu_rules.h"
+#include "web/rules/context_menu_rules.h"
 #include "web/desktop.h"
 
 namespace quorvel {

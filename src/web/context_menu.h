@@ -6,7 +6,7 @@
 #include <gio/gio.h>
 
 #include "base/glib_ptr.h"
-#include "web/navigation_rules.h"
+#include "web/rules/navigation_rules.h"
 
 typedef struct _WebKitWebView WebKitWebView;
 

@@ -30,6 +30,8 @@ FullscreenCursorHider::FullscreenCursorHider(WebKitWebView* webView)
   // The pointer comes back at its first movement, not at the next sample.
   gtk_event_controller_set_propagation_phase(motion_.get(), GTK_PHASE_CAPTURE);
   connections_.add(motion_.get(), "motion", G_CALLBACK(+[](FullscreenCursorHider* self) {
+                     // Rest starts again, also when the pointer is back where it was at the next sample.
+                     if (self->idle_) self->idle_->moved(seconds());
                      if (self->cursorHidden_) self->showCursor();
                    }),
                    this, G_CONNECT_SWAPPED);

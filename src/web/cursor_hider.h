@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "base/glib_ptr.h"
-#include "web/cursor_idle.h"
+#include "web/rules/cursor_idle.h"
 
 typedef struct _GtkEventController GtkEventController;
 typedef struct _GtkWindow GtkWindow;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/glib_ptr.h"
-#include "web/find_progress.h"
+#include "web/rules/find_progress.h"
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _WebKitWebView WebKitWebView;

@@ -9,7 +9,7 @@
 #include <gdk/gdkwayland.h>
 #endif
 
-#include "web/notification_text.h"
+#include "web/rules/notification_text.h"
 
 namespace quorvel {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
-#include "web/permission_rules.h"
+#include "web/rules/permission_rules.h"
 
 namespace quorvel {
 namespace {

@@ -207,7 +207,7 @@ void PageView::edit(Edit command) {
   GtkWidget* top = gtk_widget_get_toplevel(page);
   GtkWindow* own = GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr;
   GtkWindow* active = own;
-  CPtr<GList, g_list_free> toplevels(gtk_window_list_toplevels());
+  ListPtr toplevels(gtk_window_list_toplevels());
   for (GList* each = toplevels.get(); each; each = each->next) {
     if (gtk_window_is_active(GTK_WINDOW(each->data))) active = GTK_WINDOW(each->data);
   }

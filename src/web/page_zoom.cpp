@@ -2,7 +2,7 @@
 
 #include <webkit2/webkit2.h>
 
-#include "web/zoom_levels.h"
+#include "web/rules/zoom_levels.h"
 
 namespace quorvel {
 
@@ -47,8 +47,8 @@ void PageZoom::setZoom(double zoom) {
   auto clamped = clampZoom(zoom);
   if (!clamped) return;
   webkit_web_view_set_zoom_level(webView_, *clamped);
-  if (auto failure = saveZoomFile(zoomFile_, webkit_web_view_get_zoom_level(webView_))) {
-    g_warning("Couldn't save page zoom: %s", failure->c_str());
+  if (auto saved = saveZoomFile(zoomFile_, webkit_web_view_get_zoom_level(webView_)); !saved) {
+    g_warning("Couldn't save page zoom: %s", saved.error().message().c_str());
   }
 }
 

@@ -8,11 +8,11 @@
 #include <set>
 #include <sstream>
 
-#include "shell/color_scheme.h"
-#include "web/find_progress.h"
-#include "shell/main_menu.h"
-#include "shell/session.h"
-#include "shell/window_state.h"
+#include "shell/model/color_scheme.h"
+#include "web/rules/find_progress.h"
+#include "shell/model/main_menu.h"
+#include "shell/model/session.h"
+#include "shell/model/window_state.h"
 #include "test_support.h"
 
 namespace quorvel {
@@ -133,10 +133,10 @@ TEST(WindowState, DamagedValuesFallBackKeyByKeyAndSavedStateComesBack) {
 
   test::TempDir dir;
   std::string path = dir.path() + "/new folder/window-state";
-  ASSERT_TRUE(saveWindowState(path, {1000, 640, true}));
+  ASSERT_TRUE(saveWindowState(path, {1000, 640, true}).ok());
   EXPECT_EQ(loadWindowState(path), (WindowState{1000, 640, true}));
   EXPECT_EQ(loadWindowState(dir.path() + "/missing"), WindowState{});
-  EXPECT_FALSE(saveWindowState("/proc/self/window-state", {}));
+  EXPECT_FALSE(saveWindowState("/proc/self/window-state", {}).ok());
   test::writeFile(path, std::string(1 << 20, '['));
   EXPECT_EQ(loadWindowState(path), WindowState{}) << "huge file";
 }

@@ -9,15 +9,15 @@
 #include <tuple>
 
 #include "test_support.h"
-#include "web/context_menu_rules.h"
-#include "web/cursor_idle.h"
-#include "web/download_file.h"
-#include "web/download_name.h"
-#include "web/navigation_rules.h"
-#include "web/notification_text.h"
-#include "web/permission_rules.h"
-#include "web/spelling_languages.h"
-#include "web/zoom_levels.h"
+#include "web/rules/context_menu_rules.h"
+#include "web/rules/cursor_idle.h"
+#include "web/rules/download_file.h"
+#include "web/rules/download_name.h"
+#include "web/rules/navigation_rules.h"
+#include "web/rules/notification_text.h"
+#include "web/rules/permission_rules.h"
+#include "web/rules/spelling_languages.h"
+#include "web/rules/zoom_levels.h"
 
 namespace quorvel {
 namespace {
@@ -197,13 +197,13 @@ TEST(ZoomLevels, TheFileHoldsOneNumberWrittenShortest) {
   test::TempDir dir;
   const std::string path = dir.path() + "/new/page-zoom";
   EXPECT_FALSE(readZoomFile(path));
-  EXPECT_FALSE(saveZoomFile(path, 1.1));
+  EXPECT_TRUE(saveZoomFile(path, 1.1).ok());
   EXPECT_EQ(test::readFile(path), "1.1");
   EXPECT_EQ(readZoomFile(path), 1.1);
   test::writeFile(path, "\xff" "1.1");
   EXPECT_FALSE(readZoomFile(path)) << "not UTF-8";
   test::writeFile(dir.path() + "/occupied", "a file where the folder belongs");
-  EXPECT_TRUE(saveZoomFile(dir.path() + "/occupied/page-zoom", 2.0));
+  EXPECT_FALSE(saveZoomFile(dir.path() + "/occupied/page-zoom", 2.0).ok());
 }
 
 TEST(CursorIdle, HiddenAfterRestingInElementFullScreenWhileActive) {
@@ -212,7 +212,7 @@ TEST(CursorIdle, HiddenAfterRestingInElementFullScreenWhileActive) {
   // before a sample while the window is not active. The samples that hide it.
   const struct { const char* samples; std::vector<int> hides; } rows[] = {
       {"RRRRRRRR", {5}}, {"rrrrrrrr", {}}, {"R~R~R~R~R~R~R~R", {}}, {"rrrrrrrrrrrrrrrrrrrrRR", {21}},
-      {"RRRRRRMRRRRRRRR", {5, 12}}, {"RRRRRRBRRRRRR", {5}}, {"RRRRRRMRRR", {5}}};
+      {"RRRRRRMRRRRRRRR", {5, 12}}, {"RRRRRRBRRRRRR", {5, 12}}, {"RRRRRRMRRR", {5}}, {"RRBRRRRRR", {8}}};
   for (const auto& row : rows) {
     CursorIdle idle({0, 0}, 0);
     Point at;
@@ -222,6 +222,7 @@ TEST(CursorIdle, HiddenAfterRestingInElementFullScreenWhileActive) {
       if (*c == '~') continue;
       const bool active = c == row.samples || c[-1] != '~';
       if (std::tolower(*c) == 'm') at.x += 1;
+      if (std::tolower(*c) == 'b') idle.moved((sample + 0.5) * CursorIdle::tickInterval);
       if (idle.tick(at, ++sample * CursorIdle::tickInterval, std::isupper(*c), active)) hides.push_back(sample);
     }
     EXPECT_EQ(hides, row.hides) << row.samples;

@@ -1,4 +1,4 @@
-#include "shell/main_menu.h"
+#include "shell/model/main_menu.h"
 
 namespace quorvel {
 namespace {

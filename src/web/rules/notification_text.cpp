@@ -1,4 +1,4 @@
-#include "web/notification_text.h"
+#include "web/rules/notification_text.h"
 
 #include "base/glib_ptr.h"
 

@@ -1,9 +1,9 @@
-#include "web/cursor_idle.h"
+#include "web/rules/cursor_idle.h"
 
 namespace quorvel {
 
 bool CursorIdle::tick(Point position, double now, bool elementFullscreen, bool windowActive) {
-  // Movement is only seen at the samples: away and back in between counts as rest.
+  // Movement between samples comes through moved().
   if (position != lastLocation_) {
     lastLocation_ = position;
     lastMoved_ = now;

@@ -1,4 +1,4 @@
-#include "web/find_progress.h"
+#include "web/rules/find_progress.h"
 
 namespace quorvel {
 

@@ -1,4 +1,4 @@
-#include "web/download_name.h"
+#include "web/rules/download_name.h"
 
 #include <algorithm>
 #include <climits>

@@ -21,6 +21,11 @@ class CursorIdle {
 
   // One sample. True when the pointer is to be hidden now.
   bool tick(Point position, double now, bool elementFullscreen, bool windowActive);
+  // A movement seen between samples (the pointer may be back where it was by the next).
+  void moved(double now) {
+    lastMoved_ = now;
+    hidden_ = false;
+  }
 
  private:
   Point lastLocation_;

@@ -1,4 +1,4 @@
-#include "shell/window_state.h"
+#include "shell/model/window_state.h"
 
 #include <glib.h>
 
@@ -53,8 +53,8 @@ std::string serializeWindowState(const WindowState& state) {
   return takeString(g_key_file_to_data(file.get(), nullptr, nullptr));
 }
 
-bool saveWindowState(const std::string& path, const WindowState& state) {
-  return !writeFileAtomically(path, serializeWindowState(state));
+Status saveWindowState(const std::string& path, const WindowState& state) {
+  return writeFileAtomically(path, serializeWindowState(state));
 }
 
 }  // namespace quorvel

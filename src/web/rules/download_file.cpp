@@ -1,4 +1,4 @@
-#include "web/download_file.h"
+#include "web/rules/download_file.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,7 +13,7 @@
 
 #include "base/glib_ptr.h"
 #include "base/unique_fd.h"
-#include "web/download_name.h"
+#include "web/rules/download_name.h"
 
 namespace quorvel {
 namespace {

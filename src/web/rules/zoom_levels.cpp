@@ -1,4 +1,4 @@
-#include "web/zoom_levels.h"
+#include "web/rules/zoom_levels.h"
 
 #include <glib.h>
 
@@ -62,7 +62,7 @@ std::optional<double> readZoomFile(const std::string& path) {
   return text ? parseZoomText(*text) : std::nullopt;
 }
 
-std::optional<std::string> saveZoomFile(const std::string& path, double zoom) {
+Status saveZoomFile(const std::string& path, double zoom) {
   return writeFileAtomically(path, formatZoom(zoom));
 }
 

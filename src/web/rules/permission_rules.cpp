@@ -1,4 +1,4 @@
-#include "web/permission_rules.h"
+#include "web/rules/permission_rules.h"
 
 namespace quorvel {
 

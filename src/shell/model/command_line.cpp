@@ -1,4 +1,4 @@
-#include "shell/command_line.h"
+#include "shell/model/command_line.h"
 
 namespace quorvel {
 

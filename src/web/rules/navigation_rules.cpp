@@ -1,4 +1,4 @@
-#include "web/navigation_rules.h"
+#include "web/rules/navigation_rules.h"
 
 namespace quorvel {
 namespace {

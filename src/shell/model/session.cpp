@@ -1,4 +1,4 @@
-#include "shell/session.h"
+#include "shell/model/session.h"
 
 namespace quorvel {
 

@@ -1,4 +1,4 @@
-#include "web/spelling_languages.h"
+#include "web/rules/spelling_languages.h"
 
 #include <algorithm>
 

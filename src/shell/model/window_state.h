@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "base/app_error.h"
+
 namespace quorvel {
 
 struct WindowState {
@@ -24,6 +26,6 @@ WindowState loadWindowState(const std::string& path);
 
 std::string serializeWindowState(const WindowState& state);
 // Atomic replacement; creates the folder if needed. False if it could not be written.
-bool saveWindowState(const std::string& path, const WindowState& state);
+Status saveWindowState(const std::string& path, const WindowState& state);
 
 }  // namespace quorvel

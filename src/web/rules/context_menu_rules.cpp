@@ -1,4 +1,4 @@
-#include "web/context_menu_rules.h"
+#include "web/rules/context_menu_rules.h"
 
 #include <glib.h>
 

@@ -1,4 +1,4 @@
-#include "shell/color_scheme.h"
+#include "shell/model/color_scheme.h"
 
 #include "base/glib_ptr.h"
 

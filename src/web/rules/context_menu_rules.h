@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "web/navigation_rules.h"
+#include "web/rules/navigation_rules.h"
 
 namespace quorvel {
 

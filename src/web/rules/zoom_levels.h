@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/app_error.h"
+
 namespace quorvel {
 
 inline constexpr std::array<double, 12> kZoomLevels = {0.5, 0.67, 0.8, 0.9, 1.0, 1.1, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0};
@@ -31,6 +33,6 @@ std::string formatZoom(double zoom);
 // The zoom stored at `path`, or nothing (missing, unreadable, not UTF-8, not a number).
 std::optional<double> readZoomFile(const std::string& path);
 // Replaces the file atomically, making its folder first; the reason when it fails.
-std::optional<std::string> saveZoomFile(const std::string& path, double zoom);
+Status saveZoomFile(const std::string& path, double zoom);
 
 }  // namespace quorvel
