@@ -51,7 +51,7 @@ cp /etc/resolv.conf "$root/etc/resolv.conf"
 src=$root/src/quorvel
 mkdir -p "$src" && find "$src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
 git ls-files -co --exclude-standard -z | tar --null -T - -cf - | tar -xf - -C "$src"
-inside bash -c 'cd /src/quorvel && bash scripts/setup.sh'
+inside bash -c 'dpkg --configure -a && cd /src/quorvel && bash scripts/setup.sh'  # after a run cut short too
 [ "${1:-}" != --prepare ] || exit 0
 
 # Offline from here on: the tests need only loopback.
