@@ -4,7 +4,7 @@
 # network while the tests run (a private namespace whose loopback is up) and no
 # daemons started by package scripts. It runs the README's test command there
 # (extra arguments go to ctest), then builds the Debian 13 package, installs it in
-# the chroot with apt and copies it to build/.
+# the chroot with apt and copies it to build/debian13/.
 #   scripts/debian13.sh [CTEST-ARGS...]   everything
 #   scripts/debian13.sh --prepare         only the chroot and its packages
 # The chroot stays in $QUORVEL_TRIXIE (default /var/tmp/quorvel-trixie) for the next
@@ -59,5 +59,5 @@ inside unshare -n -- bash -c 'ip link set lo up && cd /src/quorvel && bash scrip
 inside unshare -n -- bash -c '
   cd /src/quorvel/build && rm -f quorvel_*.deb && cpack -G DEB >/dev/null
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ./quorvel_*.deb >/dev/null && quorvel --version'
-mkdir -p build && cp "$src"/build/quorvel_*~deb13u*.deb build/
-echo "debian13.sh: $(ls build/quorvel_*~deb13u*.deb)"
+mkdir -p build/debian13 && cp "$src"/build/quorvel_*~deb13u*.deb build/debian13/
+echo "debian13.sh: $(ls build/debian13/quorvel_*~deb13u*.deb)"
