@@ -56,10 +56,10 @@ def xdotool(*args):
     return run("xdotool", *args)
 
 
-def sway_windows():
-    # Every node of sway's tree: its windows' ids, names, processes and places.
+def sway_windows(window=None):
+    # The nodes of sway's tree (its windows' ids, names, processes, places), or the window's.
     walk = lambda node: [node, *(n for c in node.get("nodes", []) + node.get("floating_nodes", []) for n in walk(c))]
-    return walk(json.loads(run("swaymsg", "-r", "-t", "get_tree") or "{}"))
+    return [n for n in walk(json.loads(run("swaymsg", "-r", "-t", "get_tree") or "{}")) if window in (None, str(n["id"]))]
 
 
 def press(window, keys, keymap=None):
@@ -93,7 +93,7 @@ def screenshot(name, window="root", settle=1.5):
     time.sleep(settle)
     ARTIFACTS.mkdir(exist_ok=True)
     if WAYLAND:
-        box = [n["rect"] for n in sway_windows() if str(n["id"]) == window]
+        box = [n["rect"] for n in sway_windows(window)]
         run("grim", *(["-g", "{x},{y} {width}x{height}".format(**box[0])] if box else []), str(ARTIFACTS / name))
     else:
         run("import", "-window", window, str(ARTIFACTS / name))
@@ -105,10 +105,9 @@ def size(window):
     return int(geometry.get("WIDTH", 0)), int(geometry.get("HEIGHT", 0))
 
 
-def full_screen(window):
-    if WAYLAND:
-        return any(n.get("fullscreen_mode") for n in sway_windows() if str(n["id"]) == window)
-    return "_NET_WM_STATE_FULLSCREEN" in run("xprop", "-id", window, "_NET_WM_STATE")
+def full_screen(window):  # as the window manager has it
+    return (any(n["fullscreen_mode"] for n in sway_windows(window)) if WAYLAND else
+            "_NET_WM_STATE_FULLSCREEN" in run("xprop", "-id", window, "_NET_WM_STATE"))
 
 
 def cursor_blank():
@@ -662,13 +661,13 @@ class QuorvelUi(unittest.TestCase):
         self.start(page="scale.html")
         self.until(lambda: "/log?ratio=2&full=false&" in self.app.requests(), "twice the pixels")
         # The stripes as drawn, one pixel each: drawn for the screen's pixels, not enlarged from fewer.
-        shot = lambda: screenshot("scale-2.png", self.running.main_window(), settle=0)
-        self.until(lambda: share(shot(), 400, 400, 200, 100, "abs(u-p[1,0])") > 0.9, "stripes")
         window = self.running.main_window()
-        for full in ("true", "false"):  # as the window manager has it, and the page
+        stripes = lambda: share(screenshot("scale-2.png", window, settle=0), 400, 400, 200, 100, "abs(u-p[1,0])") > 0.9
+        self.until(stripes, "stripes")
+        for full in ("true", "false"):  # the window, and the page has the screen, drawn again
             press(window, "F11", keymap=[])
             self.until(lambda: full_screen(window) == (full == "true") and
-                       re.findall(r"/log\?ratio=2&full=(\w+)", self.app.requests())[-1] == full, full)
+                       re.findall(r"/log\?ratio=2&full=(\w+)", self.app.requests())[-1] == full and stripes(), full)
 
     def test_killed_at_any_moment_of_its_start_it_leaves_each_file_whole_or_absent(self):
         bundle, written = Bundle(self.dir, self.port), set()
