@@ -13,8 +13,7 @@ deb=$(echo "$tmp/out/quorvel_"*"_$(dpkg --print-architecture).deb") && version=$
  find app -type f | sed 's|^|usr/lib/quorvel/Quorvel.app/Contents/Resources/|') | sort >"$tmp/expected"
 dpkg-deb -c "$deb" | grep -v '^d' | sed -E 's/^([^ ]+ +){5}\.\///' | sort | diff "$tmp/expected" -
 # Built on a release, for it: its number in the version and its own library packages.
-. /etc/os-release
-[[ $version == *"-1~deb${VERSION_ID}u1" ]]
+. /etc/os-release && [[ $version == *"-1~deb${VERSION_ID}u1" ]]
 if [ "$VERSION_ID" = 12 ]; then libraries=(libruby3.1 libgtk-3-0); else libraries=(libruby3.3 libgtk-3-0t64); fi
 depends=", $(dpkg-deb -f "$deb" Depends),"
 for d in ruby puma ruby-rack "ruby-rack-session | ruby-rack (<< 3)" ruby-sqlite3 "${libraries[@]}" libwebkit2gtk-4.1-0 libenchant-2-2; do

@@ -57,7 +57,7 @@ def xdotool(*args):
 
 
 def sway_windows(window=None):
-    # The nodes of sway's tree (its windows' ids, names, processes, places), or the window's.
+    # The nodes of sway's tree (its windows' ids, names, processes, states), or the window's.
     walk = lambda node: [node, *(n for c in node.get("nodes", []) + node.get("floating_nodes", []) for n in walk(c))]
     return [n for n in walk(json.loads(run("swaymsg", "-r", "-t", "get_tree") or "{}")) if window in (None, str(n["id"]))]
 
@@ -92,11 +92,8 @@ def screenshot(name, window="root", settle=1.5):
     # After `settle` seconds, for what is on screen to have been painted.
     time.sleep(settle)
     ARTIFACTS.mkdir(exist_ok=True)
-    if WAYLAND:
-        box = [n["rect"] for n in sway_windows(window)]
-        run("grim", *(["-g", "{x},{y} {width}x{height}".format(**box[0])] if box else []), str(ARTIFACTS / name))
-    else:
-        run("import", "-window", window, str(ARTIFACTS / name))
+    # On Wayland the whole output, which sway tiles the main window over.
+    run(*["grim"] if WAYLAND else ["import", "-window", window], str(ARTIFACTS / name))
     return str(ARTIFACTS / name)
 
 
