@@ -50,7 +50,8 @@ cp /etc/resolv.conf "$root/etc/resolv.conf"
 # The working tree as it is (committed or not, without build output), over the last copy.
 src=$root/src/quorvel
 mkdir -p "$src" && find "$src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
-git ls-files -co --exclude-standard -z | tar --null -T - -cf - | tar -xf - -C "$src"
+{ git ls-files -co --exclude-standard -z 2>/dev/null || find . -path './build*' -prune -o -type f -print0; } |
+  tar --null -T - -cf - | tar -xf - -C "$src"
 inside bash -c 'dpkg --configure -a && cd /src/quorvel && bash scripts/setup.sh'  # after a run cut short too
 [ "${1:-}" != --prepare ] || exit 0
 
