@@ -16,7 +16,8 @@ exec env -u DISPLAY sh -c '
   [ "$(id -u)" != 0 ] || { chown nobody "$run" && as="setpriv --reuid=nobody --regid=nogroup --clear-groups"; }
   env -i PATH="$PATH" HOME="$run" XDG_RUNTIME_DIR="$run" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
     WLR_RENDERER=pixman $as sway -c "$run/config" >"$run/sway.log" 2>&1 &
-  trap "kill $!; rm -rf $run" EXIT
+  # The session bus'"'"'s document portal may still be leaving its mount there.
+  trap "kill $!; rm -rf $run 2>/dev/null || { sleep 1; rm -rf $run; }" EXIT
   for _ in $(seq 100); do [ -S "$run/wayland-1" ] && ls "$run"/sway-ipc.* >/dev/null 2>&1 && break; sleep 0.1; done
   XDG_RUNTIME_DIR=$run WAYLAND_DISPLAY=wayland-1 SWAYSOCK=$(echo "$run"/sway-ipc.*) dbus-run-session -- \
     env -u NO_AT_BRIDGE GSETTINGS_BACKEND=memory GDK_BACKEND=wayland "$@"' "$s" "$@" 2>&1
