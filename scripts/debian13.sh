@@ -35,7 +35,10 @@ inside() {
 }
 
 if [ ! -e "$root/.quorvel-base" ]; then
-  rm -rf --one-file-system "$root"  # a run cut short; nothing is mounted outside `inside`
+  # A debootstrap cut short leaves its debootstrap/ folder (nothing is mounted outside
+  # `inside`); anything else there is not this script's to delete.
+  [ ! -d "$root/debootstrap" ] || rm -rf --one-file-system "$root"
+  [ -z "$(ls -A "$root" 2>/dev/null)" ] || { echo "debian13.sh: $root is in the way" >&2; exit 1; }
   debootstrap --variant=minbase "$suite" "$root" "$mirror"
   touch "$root/.quorvel-base"
 fi
