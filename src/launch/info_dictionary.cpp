@@ -61,7 +61,11 @@ bool holdsNul(plist_t root) {
   plist_to_xml(root, &xmlText, &length);
   if (!xmlText) return true;
   const bool nul = std::memchr(xmlText, '\0', length) != nullptr;
+#ifdef QUORVEL_PLIST_2_3
+  plist_mem_free(xmlText);
+#else
   plist_to_xml_free(xmlText);
+#endif
   return nul;
 }
 
@@ -71,7 +75,11 @@ InfoDictionary parseInfoDictionary(std::string_view bytes) {
   InfoDictionary info;
   if (bytes.empty() || bytes.size() > kMaxInfoPlistBytes) return info;
   plist_t raw = nullptr;
+#ifdef QUORVEL_PLIST_2_3
+  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &raw, nullptr);
+#else
   plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &raw);
+#endif
   PlistPtr root(raw);
   if (!root || plist_get_node_type(root.get()) != PLIST_DICT || holdsNul(root.get())) return info;
 

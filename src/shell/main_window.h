@@ -4,6 +4,7 @@
 // above and the download notice below. It carries out what the session decides
 // and reports what happens to the page; it decides nothing itself.
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -74,6 +75,7 @@ class MainWindow {
   void watchPage();
   void letThePageHaveItsKeysFirst();
   static int keyPressed(MainWindow* self, GdkEventKey* event);
+  bool keyLeftByPage(GdkEventKey* event);
   void elementFullscreenChanged(bool full);
   void pageShown();
 
@@ -85,6 +87,7 @@ class MainWindow {
   WebKitWebView* webView_ = nullptr;
   GtkWidget* stack_ = nullptr;
   GtkWidget* spinner_ = nullptr;
+  std::array<guint32, 4> keyForPage_{};  // the last key press the web view had: time, code, value, modifiers
   std::unique_ptr<RecoveryView> recoveryView_;
   std::unique_ptr<DownloadNotice> downloadNotice_;
   std::unique_ptr<PageZoom> pageZoom_;
