@@ -4,6 +4,12 @@
 
 set(QUORVEL_MAINTAINER "Quorvel maintainers <maintainers@quorvel.app>" CACHE STRING
     "Name and address for the package's Maintainer field and changelog")
+# One package per Debian release, built on it: the release goes into the version
+# (0.1.0-1~deb12u1, 0.1.0-1~deb13u1), so each names the libraries of its own.
+file(STRINGS /etc/os-release QUORVEL_OS_RELEASE REGEX "^(VERSION_ID|VERSION_CODENAME)=")
+string(REGEX REPLACE ".*VERSION_ID=\"?([0-9]+).*" "\\1" QUORVEL_DEBIAN_RELEASE "${QUORVEL_OS_RELEASE}")
+string(REGEX REPLACE ".*VERSION_CODENAME=([a-z]+).*" "\\1" QUORVEL_DEBIAN_SUITE "${QUORVEL_OS_RELEASE}")
+set(QUORVEL_DEB_VERSION "${PROJECT_VERSION}-1~deb${QUORVEL_DEBIAN_RELEASE}u1")
 execute_process(COMMAND date -u -R -d "${QUORVEL_RELEASE_DATE}" OUTPUT_VARIABLE QUORVEL_RELEASE_DATE_RFC2822
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 configure_file(data/app.quorvel.Quorvel.metainfo.xml.in app.quorvel.Quorvel.metainfo.xml @ONLY)
@@ -51,9 +57,11 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://quorvel.app/)
+set(CPACK_DEBIAN_PACKAGE_RELEASE "1~deb${QUORVEL_DEBIAN_RELEASE}u1")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What the bundled sample application loads besides the interpreter's own library.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ruby, puma, ruby-rack, ruby-sqlite3")
+# What the bundled sample application loads besides the interpreter's own library. Rack 3
+# (Debian 13) keeps the session cookie in ruby-rack-session; Rack 2 (Debian 12) has it inside.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ruby, puma, ruby-rack, ruby-rack-session | ruby-rack (<< 3), ruby-sqlite3")
 # Spell checking needs a dictionary; other languages' hunspell dictionaries work when installed.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hunspell-en-us")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -12,15 +12,18 @@ deb=$(echo "$tmp/out/quorvel_"*"_$(dpkg --print-architecture).deb") && version=$
 (cat "$source/tests/package-files.txt"; cd "$source/examples/sample"
  find app -type f | sed 's|^|usr/lib/quorvel/Quorvel.app/Contents/Resources/|') | sort >"$tmp/expected"
 dpkg-deb -c "$deb" | grep -v '^d' | sed -E 's/^([^ ]+ +){5}\.\///' | sort | diff "$tmp/expected" -
+# Built on a release, for it: its number in the version and its own library packages.
+. /etc/os-release && [[ $version == *"-1~deb${VERSION_ID}u1" ]]
+if [ "$VERSION_ID" = 12 ]; then libraries=(libruby3.1 libgtk-3-0); else libraries=(libruby3.3 libgtk-3-0t64); fi
 depends=", $(dpkg-deb -f "$deb" Depends),"
-for d in ruby puma ruby-rack ruby-sqlite3 libruby3.1 libgtk-3-0 libwebkit2gtk-4.1-0 libenchant-2-2; do
+for d in ruby puma ruby-rack "ruby-rack-session | ruby-rack (<< 3)" ruby-sqlite3 "${libraries[@]}" libwebkit2gtk-4.1-0 libenchant-2-2; do
   [[ $depends == *", $d"[\ ,]* ]] || { echo "Depends lacks $d:$depends"; exit 1; }
 done
 [ "$(dpkg-deb -f "$deb" Recommends)" = hunspell-en-us ]  # spelling's dictionary, replaceable by others
 dpkg -x "$deb" "$tmp/root"
 desktop-file-validate "$tmp/root/usr/share/applications/app.quorvel.Quorvel.desktop"
 appstreamcli validate --no-net "$tmp/root/usr/share/metainfo/app.quorvel.Quorvel.metainfo.xml" >/dev/null
-[ "$("$tmp/root/usr/bin/quorvel" --version)" = "Quorvel $version" ]
+[ "$("$tmp/root/usr/bin/quorvel" --version)" = "Quorvel ${version%%-*}" ]
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 sed -i "/QuorvelPort/{n;s|>[0-9]*<|>$port<|}" "$tmp/root/usr/lib/quorvel/Quorvel.app/Contents/Info.plist"
 mkdir "$tmp/home" && cd "$tmp/home"

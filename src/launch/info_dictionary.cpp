@@ -52,6 +52,14 @@ InfoValue convert(plist_t node) {
   }
 }
 
+void freeXml(char* text) {
+#ifdef QUORVEL_PLIST_2_3
+  plist_mem_free(text);
+#else
+  plist_to_xml_free(text);
+#endif
+}
+
 // libplist 2.2 aborts on an assertion when asked for a key or string holding U+0000,
 // which a binary list can carry (UTF-16). Its XML form writes such a string whole,
 // so the NUL shows there. Can go when libplist reads such strings without aborting.
@@ -59,7 +67,7 @@ bool holdsNul(plist_t root) {
   char* text = nullptr;
   uint32_t length = 0;
   plist_to_xml(root, &text, &length);
-  CPtr<char, plist_to_xml_free> xmlText(text);
+  CPtr<char, freeXml> xmlText(text);
   return !xmlText || std::memchr(xmlText.get(), '\0', length) != nullptr;
 }
 
@@ -69,7 +77,11 @@ InfoDictionary parseInfoDictionary(std::string_view bytes) {
   InfoDictionary info;
   if (bytes.empty() || bytes.size() > kMaxInfoPlistBytes) return info;
   plist_t raw = nullptr;
+#ifdef QUORVEL_PLIST_2_3
+  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &raw, nullptr);
+#else
   plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &raw);
+#endif
   PlistPtr root(raw);
   if (!root || plist_get_node_type(root.get()) != PLIST_DICT || holdsNul(root.get())) return info;
 

@@ -21,6 +21,13 @@ bool isPageFirst(const char* action) {
   return false;
 }
 
+// The application's actions bound to a key, looked up by the key's value.
+StrvPtr actionsFor(GtkApplication* app, const GdkEventKey* event) {
+  auto modifiers = static_cast<GdkModifierType>(event->state & gtk_accelerator_get_default_mod_mask());
+  GCharPtr accel(gtk_accelerator_name(gdk_keyval_to_lower(event->keyval), modifiers));
+  return StrvPtr(gtk_application_get_actions_for_accel(app, accel.get()));
+}
+
 }  // namespace
 
 MainWindow::MainWindow(GtkApplication* app, const LaunchSettings& settings, Events events)
@@ -174,13 +181,32 @@ void MainWindow::saveState() {
 
 gboolean MainWindow::keyPressed(MainWindow* self, GdkEventKey* event) {
   if (!PageView::isWebView(gtk_window_get_focus(self->window_))) return FALSE;
-  auto modifiers = static_cast<GdkModifierType>(event->state & gtk_accelerator_get_default_mod_mask());
-  GCharPtr accel(gtk_accelerator_name(gdk_keyval_to_lower(event->keyval), modifiers));
-  StrvPtr actions(gtk_application_get_actions_for_accel(self->app_, accel.get()));
+  // WebKit hands a key the page left back as a copy of the same event.
+  const std::array<guint32, 4> press{event->time, event->hardware_keycode, event->keyval, event->state};
+  if (press == self->keyForPage_) return self->keyLeftByPage(event);
+  self->keyForPage_ = press;
+  auto actions = actionsFor(self->app_, event);
   for (gchar** action = actions.get(); action && *action; ++action) {
     if (isPageFirst(*action)) return gtk_window_propagate_key_event(self->window_, event);
   }
   return FALSE;
+}
+
+bool MainWindow::keyLeftByPage(GdkEventKey* event) {
+  // The key is marked to pass the web view once: it must go there to use the mark up, and then
+  // only to the window's shortcuts. GTK's default would hand it to the web view once more, so
+  // to the page, for ever where its shortcut matching misses (small keymaps on Wayland: on-screen
+  // keyboards); here the accelerator is also looked up by the key's value.
+  keyForPage_ = {};
+  gtk_window_propagate_key_event(window_, event);
+  if (gtk_window_activate_key(window_, event)) return true;
+  auto actions = actionsFor(app_, event);
+  if (actions && actions.get()[0] && g_str_has_prefix(actions.get()[0], "app.")) {
+    g_action_group_activate_action(G_ACTION_GROUP(app_), actions.get()[0] + 4, nullptr);
+    return true;
+  }
+  gtk_bindings_activate_event(G_OBJECT(window_), event);
+  return true;
 }
 
 }  // namespace quorvel

@@ -4,6 +4,7 @@
 // It carries out what the session decides and reports what happens to the page;
 // it decides nothing itself.
 
+#include <array>
 #include <vector>
 
 #include "shell/recovery_view.h"
@@ -47,6 +48,7 @@ class MainWindow {
   void buildWindow();
   void elementFullscreenChanged(bool full);
   static int keyPressed(MainWindow* self, GdkEventKey* event);
+  bool keyLeftByPage(GdkEventKey* event);
 
   GtkApplication* app_;
   const LaunchSettings& settings_;
@@ -55,6 +57,7 @@ class MainWindow {
   GtkWindow* window_ = nullptr;  // owned by GTK's list of toplevels until destroyed here
   GtkWidget* stack_ = nullptr;
   GtkWidget* spinner_ = nullptr;
+  std::array<guint32, 4> keyForPage_{};  // the last key press the web view had: time, code, value, modifiers
   std::unique_ptr<RecoveryView> recoveryView_;
   std::unique_ptr<DownloadNotice> notice_;
   SignalConnections connections_;

@@ -67,7 +67,7 @@ class SampleAppTest < Minitest::Test
     csv = browse("GET", "/notes.csv")
     assert_equal ['attachment; filename="notes.csv"', "Buy <oat> milk"], [csv.headers["Content-Disposition"], CSV.parse(csv.body)[1][2]]
     assert_match %r{session-count.*<strong>1</strong>}, home
-    assert_match %r{session-count.*<strong>0</strong>}, browse("GET", "/", app: build_app(secret: "other").last).body
+    assert_match %r{session-count.*<strong>0</strong>}, browse("GET", "/", app: build_app(secret: "0e" * 64).last).body
 
     backups = Dir[File.join(@dir, "backups", "*")].sort
     assert_equal 2, backups.size
@@ -114,9 +114,9 @@ class SampleAppTest < Minitest::Test
     decode = ->(url) { QuorvelSample.database_path_from_url(url) }
     assert_equal "/d/100% sure;really/é+ü.db", decode.call("sqlite3:/d/100%25%20sure%3Breally/%C3%A9+%c3%bc.db")
     assert_equal ["/d/%20.db", Encoding::UTF_8], decode.call("sqlite3:/d/%2520.db").then { |p| [p, p.encoding] }
-    base = { "DATABASE_URL" => "sqlite3:/tmp/x.db", "SECRET_KEY_BASE" => "s", "QUORVEL_LAUNCH_TOKEN" => "t" }
+    base = { "DATABASE_URL" => "sqlite3:/tmp/x.db", "SECRET_KEY_BASE" => "s" * 64, "QUORVEL_LAUNCH_TOKEN" => "t" }
     ["", "postgres://x/y", "sqlite3:relative.db", "sqlite3:/a%2", "sqlite3:/a%zz", "sqlite3:/a%FF", "sqlite3:/a%00b"]
-      .map { |url| { "DATABASE_URL" => url } }.push({ "QUORVEL_LAUNCH_TOKEN" => "" }, { "SECRET_KEY_BASE" => "" })
+      .map { |url| { "DATABASE_URL" => url } }.push({ "QUORVEL_LAUNCH_TOKEN" => "" }, { "SECRET_KEY_BASE" => "" }, { "SECRET_KEY_BASE" => "s" * 63 })
       .each { |bad| assert_raises(QuorvelSample::ConfigError, bad.to_s) { QuorvelSample::Config.from_env(base.merge(bad)) } }
   end
 end

@@ -21,7 +21,7 @@ module QuorvelSample
       use RequestLog::Middleware, log, config.launch_token
       use LaunchToken, config.launch_token
       use Rack::Static, urls: ["/assets"], root: PUBLIC_DIR,
-                        header_rules: [[:all, { "Cache-Control" => "no-cache" }]]
+                        header_rules: [[:all, { "cache-control" => "no-cache" }]]
       use Rack::Session::Cookie, key: "quorvel_sample.session", secret: config.secret,
                                  httponly: true, same_site: :lax, path: "/"
       run Web.new(db: db, config: config, log: log)

@@ -21,6 +21,8 @@ module QuorvelSample
 
       secret = env["SECRET_KEY_BASE"].to_s
       raise ConfigError, "SECRET_KEY_BASE is not set" if secret.empty?
+      # The session cookie's signing key; rack-session 2 (Debian 13) refuses a shorter one at the first request.
+      raise ConfigError, "SECRET_KEY_BASE is shorter than 64 bytes" if secret.bytesize < 64
 
       database_path = QuorvelSample.database_path_from_url(env["DATABASE_URL"])
       backups_dir = QuorvelSample.utf8(env["QUORVEL_BACKUPS"].to_s)

@@ -19,7 +19,7 @@ module QuorvelSample
     def call(env)
       return @app.call(env) if candidates(env).any? { |given| Rack::Utils.secure_compare(given.b, @token) }
 
-      [403, { "Content-Type" => "text/plain; charset=utf-8" }, [REFUSAL]]
+      [403, { "content-type" => "text/plain; charset=utf-8" }, [REFUSAL]]
     end
 
     private

@@ -96,7 +96,7 @@ module QuorvelSample
         rows << %w[id created_at body]
         @db.notes.each { |note| rows << [note.id, note.created_at, note.body] }
       end
-      [200, { "Content-Type" => "text/csv; charset=utf-8", "Content-Disposition" => 'attachment; filename="notes.csv"' },
+      [200, { "content-type" => "text/csv; charset=utf-8", "content-disposition" => 'attachment; filename="notes.csv"' },
        [csv]]
     end
 
@@ -185,7 +185,7 @@ module QuorvelSample
       view = shared.merge(locals)
       content = render(template, view)
       html = render(:layout, view.merge(content: content))
-      [status, { "Content-Type" => HTML, "Cache-Control" => "no-store" }, [html]]
+      [status, { "content-type" => HTML, "cache-control" => "no-store" }, [html]]
     end
 
     def render(template, locals)
@@ -193,11 +193,11 @@ module QuorvelSample
     end
 
     def redirect(location)
-      [303, { "Location" => location, "Content-Type" => "text/plain; charset=utf-8" }, ["See #{location}\n"]]
+      [303, { "location" => location, "content-type" => "text/plain; charset=utf-8" }, ["See #{location}\n"]]
     end
 
     def text(status, body)
-      [status, { "Content-Type" => "text/plain; charset=utf-8", "Cache-Control" => "no-store" }, [body]]
+      [status, { "content-type" => "text/plain; charset=utf-8", "cache-control" => "no-store" }, [body]]
     end
 
     # What a template can call: its locals plus a few helpers.
