@@ -7,9 +7,10 @@
 
 #include "base/milestones.h"
 #include "base/text_file.h"
+#include "launch/application_id.h"
 #include "shell/model/command_line.h"
 #include "shell/message_dialog.h"
-#include "web/desktop.h"
+#include "web/desktop_handoff.h"
 
 namespace quorvel {
 

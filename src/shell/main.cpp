@@ -10,6 +10,7 @@
 
 #include "base/glib_ptr.h"
 #include "base/milestones.h"
+#include "launch/application_id.h"
 #include "launch/launch_settings.h"
 #include "shell/app_delegate.h"
 #include "shell/application.h"

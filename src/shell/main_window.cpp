@@ -4,7 +4,7 @@
 
 #include "base/milestones.h"
 #include "launch/launch_settings.h"
-#include "shell/download_notice.h"
+#include "shell/notice_bar.h"
 #include "shell/model/main_menu.h"
 #include "shell/message_dialog.h"
 #include "shell/model/window_state.h"
@@ -47,7 +47,7 @@ MainWindow::MainWindow(GtkApplication* app, const LaunchSettings& settings, Even
                      },
                      [this](const DownloadReport& report) { notice_->show(report); },
                      [this](const std::string& text) { notice_->showProblem(text); }});
-  notice_ = std::make_unique<DownloadNotice>();
+  notice_ = std::make_unique<NoticeBar>();
   buildWindow();
   showSpinner();
   // GTK matches the application's accelerators before the focused widget sees a

@@ -16,7 +16,7 @@ typedef struct _GtkWindow GtkWindow;
 
 namespace quorvel {
 
-class DownloadNotice;
+class NoticeBar;
 
 class MainWindow {
  public:
@@ -59,7 +59,7 @@ class MainWindow {
   GtkWidget* spinner_ = nullptr;
   std::array<guint32, 4> keyForPage_{};  // the last key press the web view had: time, code, value, modifiers
   std::unique_ptr<RecoveryView> recoveryView_;
-  std::unique_ptr<DownloadNotice> notice_;
+  std::unique_ptr<NoticeBar> notice_;
   SignalConnections connections_;
   int width_ = 0, height_ = 0;   // the last size the user gave it, maximized or not
   bool noticeWasShown_ = false;  // before an element of the page went full screen

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "web/rules/context_menu_rules.h"
-#include "web/desktop.h"
+#include "web/desktop_handoff.h"
 
 namespace quorvel {
 namespace {

@@ -51,6 +51,12 @@ TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
                         url && loadsWithToken(*url, kServer) ? 'T' : '-'};
     EXPECT_EQ(outcome, row.outcome) << row.url;
   }
+  // Saved: the server's files the window cannot show or that come as attachments, no one else's.
+  EXPECT_TRUE(savedAsDownload("http://127.0.0.1:3789/r.csv", kServer, true, true));
+  EXPECT_TRUE(savedAsDownload("blob:http://127.0.0.1:3789/0b1c", kServer, false, false));
+  EXPECT_FALSE(savedAsDownload("http://127.0.0.1:3789/", kServer, true, false));
+  for (const char* url : {"https://example.com/r.csv", "data:text/csv,1", "http://127.0.0.1:3790/r.csv"})
+    EXPECT_FALSE(savedAsDownload(url, kServer, false, true)) << url;
 }
 
 TEST(PermissionRules, NotificationsForTheServersOriginOnly) {
@@ -167,6 +173,14 @@ TEST(NotificationText, ThePagesBodyIsEscapedOnlyForServersThatReadMarkup) {
   for (auto [capabilities, sent] : {std::pair{"(['body', 'body-markup'],)", "a &amp; &lt;b&gt;"}, {"(['body'],)", "a & <b>"},
                                     {"('body-markup',)", "a & <b>"}, {"", "a & <b>"}})  // not an answer, or none
     EXPECT_EQ(notificationBody("a & <b>", VariantPtr(g_variant_parse(nullptr, capabilities, nullptr, nullptr, nullptr)).get()), sent);
+  using K = ServerSignal::Kind;  // the server's signals: of another shape or name, nothing read
+  const struct { const char* name; const char* parameters; ServerSignal read; } signals[] = {
+      {"ActionInvoked", "(uint32 7, 'default')", {K::Action, 7, "default"}}, {"ActivationToken", "(uint32 7, 't')", {K::ActivationToken, 7, "t"}},
+      {"NotificationClosed", "(uint32 7, uint32 2)", {K::Closed, 7}}, {"NotificationClosed", "(uint32 7, 'default')", {}},
+      {"ActionInvoked", "(7, 'default')", {}}, {"Closed", "(uint32 7, uint32 2)", {}}};
+  for (const auto& row : signals)
+    EXPECT_EQ(readServerSignal(row.name, VariantPtr(g_variant_parse(nullptr, row.parameters, nullptr, nullptr, nullptr)).get()), row.read)
+        << row.name << row.parameters;
 }
 
 TEST(ZoomLevels, SteppingClampingAndPinching) {
@@ -183,6 +197,14 @@ TEST(ZoomLevels, SteppingClampingAndPinching) {
   EXPECT_FALSE(clampZoom(NAN) || clampZoom(INFINITY));
   EXPECT_DOUBLE_EQ(pinchedZoom(1.0, 1.2, 1.0), 1.2);
   EXPECT_DOUBLE_EQ(pinchedZoom(1.5, 1.2, 1.2), 1.5) << "only the change since the last message counts";
+  // Wheel deltas in a row, and the notches each one makes.
+  const struct { std::vector<double> deltas, notches; } wheel[] = {
+      {{-1, 1, 1}, {-1, 1, 1}}, {{0.4, 0.4, 0.4, -0.3}, {0, 0, 1, 0}}, {{-2.5, -0.5}, {-2, -1}},
+      {{1e300, 1}, {12, 1}}, {{NAN, -1}, {0, -1}}, {{-INFINITY, 0.5}, {0, 0}}};
+  for (const auto& row : wheel) {
+    double pending = 0;
+    for (std::size_t i = 0; i < row.deltas.size(); ++i) EXPECT_EQ(wheelNotches(pending, row.deltas[i]), row.notches[i]) << i;
+  }
 }
 
 TEST(ZoomLevels, TheFileHoldsOneNumberWrittenShortest) {

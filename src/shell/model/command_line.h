@@ -9,8 +9,6 @@
 
 namespace quorvel {
 
-inline constexpr char kApplicationId[] = "app.quorvel.Quorvel";
-
 struct CommandLineAnswer {
   bool start = true;   // false: print `output` and exit with `status`
   int status = 0;      // 0: `output` goes to standard output, else to standard error

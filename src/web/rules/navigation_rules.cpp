@@ -34,6 +34,10 @@ Navigation decideResponse(const std::string& url, bool mainFrameMainResource, co
   return isWeb(schemeOf(url)) ? Navigation::HandToDesktop : Navigation::Drop;
 }
 
+bool savedAsDownload(const std::string& url, const LocalOrigin& origin, bool showable, bool attachment) {
+  return origin.isLocal(url) && (!showable || attachment);
+}
+
 NewWindow decideNewWindow(const OptionalURL& url, const LocalOrigin& origin, bool userStarted) {
   if (!url) return NewWindow::Nothing;
   if (origin.isLocal(*url)) return NewWindow::LoadHere;

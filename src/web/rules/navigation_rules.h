@@ -32,6 +32,11 @@ Navigation decideNavigationAction(const OptionalURL& url, const LocalOrigin& ori
 // foreign blob) nowhere.
 Navigation decideResponse(const std::string& url, bool mainFrameMainResource, const LocalOrigin& origin);
 
+// A response allowed above, saved as a download instead: only the server's, when
+// the window cannot show its type or the server sends it as an attachment. A
+// foreign frame's download is not saved.
+bool savedAsDownload(const std::string& url, const LocalOrigin& origin, bool showable, bool attachment);
+
 enum class NewWindow {
   Nothing,        // nothing to open
   LoadHere,       // replace the current page

@@ -39,6 +39,16 @@ double pinchedZoom(double current, double scale, double lastScale) {
   return lastScale > 0 ? current * (scale / lastScale) : current;
 }
 
+int wheelNotches(double& pending, double delta) {
+  pending += delta;
+  if (!std::isfinite(pending)) pending = 0;
+  const double most = static_cast<double>(kZoomLevels.size());
+  const int notches = static_cast<int>(std::clamp(std::trunc(pending), -most, most));
+  // A jump past every level leaves nothing over.
+  pending = std::abs(pending) > most ? 0 : pending - notches;
+  return notches;
+}
+
 std::optional<double> parseZoomText(std::string_view text) {
   if (text.empty() || std::string_view(" \t\n\v\f\r").find(text.front()) != std::string_view::npos) return {};
   const std::string whole(text);  // g_ascii_strtod needs the terminating NUL

@@ -24,6 +24,11 @@ double zoomOutFrom(double current);
 // A pinch: the gesture's scale now and at the last change scale the current zoom.
 double pinchedZoom(double current, double scale, double lastScale);
 
+// Ctrl + wheel: `delta` more notches (up is negative; a touchpad's smooth scrolling
+// moves by fractions) on top of `pending`; the whole ones, taken out of `pending`
+// (negative: zoom in), never more than the levels there are.
+int wheelNotches(double& pending, double delta);
+
 // The file's text as a zoom: the whole text is one C-locale number, without
 // leading white space, finite and in range for a double.
 std::optional<double> parseZoomText(std::string_view text);

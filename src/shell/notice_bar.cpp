@@ -1,9 +1,9 @@
-#include "shell/download_notice.h"
+#include "shell/notice_bar.h"
 
 #include <gtk/gtk.h>
 
 #include "base/glib_ptr.h"
-#include "web/desktop.h"
+#include "web/desktop_handoff.h"
 
 namespace quorvel {
 namespace {
@@ -12,7 +12,7 @@ enum Response { Open = 1, ShowInFolder = 2 };
 
 }  // namespace
 
-DownloadNotice::DownloadNotice() : bar_(gtk_info_bar_new()), label_(gtk_label_new(nullptr)) {
+NoticeBar::NoticeBar() : bar_(gtk_info_bar_new()), label_(gtk_label_new(nullptr)) {
   gtk_label_set_line_wrap(GTK_LABEL(label_), TRUE);
   gtk_label_set_xalign(GTK_LABEL(label_), 0);
   gtk_widget_set_hexpand(label_, TRUE);
@@ -30,7 +30,7 @@ DownloadNotice::DownloadNotice() : bar_(gtk_info_bar_new()), label_(gtk_label_ne
   // Hidden until there is something to say, also when the window shows all it holds.
   gtk_widget_show(label_);
   gtk_widget_set_no_show_all(bar_, TRUE);
-  connections_.add(bar_, "response", G_CALLBACK(+[](GtkInfoBar* bar, int response, DownloadNotice* self) {
+  connections_.add(bar_, "response", G_CALLBACK(+[](GtkInfoBar* bar, int response, NoticeBar* self) {
                      if (response == Open) {
                        openWithDesktop(takeString(g_filename_to_uri(self->path_.c_str(), nullptr, nullptr)), GTK_WIDGET(bar));
                      }
@@ -40,7 +40,7 @@ DownloadNotice::DownloadNotice() : bar_(gtk_info_bar_new()), label_(gtk_label_ne
                    this);
 }
 
-void DownloadNotice::show(const DownloadReport& report) {
+void NoticeBar::show(const DownloadReport& report) {
   path_ = report.path;
   std::string text = report.saved ? "Saved " + report.name + " to " + report.folder
                                   : "Couldn't save " + report.name + ": " + report.reason;
@@ -52,7 +52,7 @@ void DownloadNotice::show(const DownloadReport& report) {
   gtk_widget_show(bar_);
 }
 
-void DownloadNotice::showProblem(const std::string& text) {
+void NoticeBar::showProblem(const std::string& text) {
   gtk_label_set_text(GTK_LABEL(label_), text.c_str());
   gtk_info_bar_set_message_type(GTK_INFO_BAR(bar_), GTK_MESSAGE_ERROR);
   for (GtkWidget* button : fileButtons_) gtk_widget_hide(button);

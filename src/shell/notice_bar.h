@@ -1,6 +1,7 @@
 #pragma once
-// A short notice inside the window when a download ends: "Saved NAME to Downloads"
-// with "Open" and "Show in Folder", or why it failed.
+// The window's notice bar: a short notice at the bottom when a download ends
+// ("Saved NAME to Downloads" with "Open" and "Show in Folder", or why it failed),
+// or of another problem the window should tell of (a print that failed).
 
 #include "base/glib_ptr.h"
 #include "web/downloads.h"
@@ -9,9 +10,9 @@ typedef struct _GtkWidget GtkWidget;
 
 namespace quorvel {
 
-class DownloadNotice {
+class NoticeBar {
  public:
-  DownloadNotice();
+  NoticeBar();
   // To place in the window; hidden until there is something to say.
   GtkWidget* widget() const { return bar_; }
   void show(const DownloadReport& report);

@@ -1,4 +1,4 @@
-#include "web/desktop.h"
+#include "web/desktop_handoff.h"
 
 #include <gtk/gtk.h>
 
