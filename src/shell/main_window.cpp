@@ -67,11 +67,9 @@ void MainWindow::buildWindow() {
   window_ = GTK_WINDOW(gtk_application_window_new(app_));
   gtk_window_set_title(window_, "Quorvel");
   gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window_), TRUE);
-  WindowState state = loadWindowState(settings_.supportDir + "/window-state");
-  width_ = state.width;
-  height_ = state.height;
-  gtk_window_set_default_size(window_, state.width, state.height);
-  if (state.maximized) gtk_window_maximize(window_);
+  size_ = loadWindowState(settings_.supportDir + "/window-state");
+  gtk_window_set_default_size(window_, size_.width, size_.height);
+  if (size_.maximized) gtk_window_maximize(window_);
   // Closing only hides the window: the page and the server go on, silent until it
   // comes back.
   connections_.add(window_, "delete-event", G_CALLBACK(+[](MainWindow* self) -> gboolean {
@@ -81,15 +79,14 @@ void MainWindow::buildWindow() {
                      return TRUE;
                    }),
                    this, G_CONNECT_SWAPPED);
-  // GTK 3 keeps no default size in step with the user's resizing: remember the
-  // last size that was neither maximized nor full screen.
+  // GTK 3 keeps no default size in step with the user's resizing.
   connections_.add(window_, "configure-event", G_CALLBACK(+[](MainWindow* self) -> gboolean {
                      GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(self->window_));
                      auto flags = surface ? gdk_window_get_state(surface) : GdkWindowState{};
-                     if (!(flags & (GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN |
-                                    GDK_WINDOW_STATE_TILED))) {
-                       gtk_window_get_size(self->window_, &self->width_, &self->height_);
-                     }
+                     int size[2] = {};
+                     gtk_window_get_size(self->window_, &size[0], &size[1]);
+                     rememberSize(self->size_, size[0], size[1],
+                                  flags & (GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN | GDK_WINDOW_STATE_TILED));
                      return FALSE;
                    }),
                    this, G_CONNECT_SWAPPED);
@@ -173,8 +170,8 @@ void MainWindow::toggleFullScreen() {
 }
 
 void MainWindow::saveState() {
-  WindowState state{width_, height_, static_cast<bool>(gtk_window_is_maximized(window_))};
-  if (auto saved = saveWindowState(settings_.supportDir + "/window-state", state); !saved) {
+  size_.maximized = gtk_window_is_maximized(window_);
+  if (auto saved = saveWindowState(settings_.supportDir + "/window-state", size_); !saved) {
     g_warning("Couldn't save the window's size: %s", saved.error().message().c_str());
   }
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <vector>
 
+#include "shell/model/window_state.h"
 #include "shell/recovery_view.h"
 #include "web/page_view.h"
 
@@ -61,7 +62,7 @@ class MainWindow {
   std::unique_ptr<RecoveryView> recoveryView_;
   std::unique_ptr<NoticeBar> notice_;
   SignalConnections connections_;
-  int width_ = 0, height_ = 0;   // the last size the user gave it, maximized or not
+  WindowState size_;  // the last size the user gave it, maximized or not
   bool noticeWasShown_ = false;  // before an element of the page went full screen
   bool windowShownLogged_ = false;
 };

@@ -22,17 +22,14 @@ class FullscreenCursorHider {
   FullscreenCursorHider& operator=(const FullscreenCursorHider&) = delete;
 
  private:
-  // Entering and exiting count as not in full screen.
-  enum class Fullscreen { Not, Entering, In, Exiting };
-
-  void setState(Fullscreen state);
+  void changed(FullScreenEvent event);
   void tick();
   void showCursor();
   Point pointer() const;
   GtkWindow* window() const;
 
   GRef<WebKitWebView> webView_;
-  Fullscreen state_ = Fullscreen::Not;
+  FullScreen state_ = FullScreen::Not;
   std::unique_ptr<CursorIdle> idle_;
   GRef<GtkEventController> motion_;
   SignalConnections connections_;

@@ -12,25 +12,25 @@ namespace {
 constexpr guint32 kOptions = WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND;
 
 struct ScriptAnswer {
-  std::weak_ptr<FindBar*> bar;
+  WeakOwner<FindBar> bar;
   std::function<void(FindBar&, const std::string&)> then;
 };
 
 // Runs `script` on the page and hands its result (a string, else "") to `then`,
 // if the bar is still there; a page that cannot answer answers "". In a script
 // world of its own, where the page's scripts cannot stand in for the DOM's.
-void evaluate(WebKitWebView* view, const char* script, std::weak_ptr<FindBar*> bar,
+void evaluate(WebKitWebView* view, const char* script, WeakOwner<FindBar> bar,
               std::function<void(FindBar&, const std::string&)> then) {
   webkit_web_view_evaluate_javascript(
       view, script, -1, "Quorvel find", nullptr, nullptr,
       [](GObject* source, GAsyncResult* result, gpointer data) {
         std::unique_ptr<ScriptAnswer> answer(static_cast<ScriptAnswer*>(data));
         auto value = GRef<JSCValue>::adopt(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr));
-        auto owner = answer->bar.lock();
+        FindBar* owner = answer->bar.get();
         if (!owner) return;
         std::string text;
         if (value && jsc_value_is_string(value.get())) text = takeString(jsc_value_to_string(value.get()));
-        answer->then(**owner, text);
+        answer->then(*owner, text);
       },
       new ScriptAnswer{std::move(bar), std::move(then)});
 }
@@ -116,7 +116,7 @@ void FindBar::open() {
   reveal();
   std::string before = gtk_entry_get_text(GTK_ENTRY(entry_));
   if (wasOpen) return;  // the page's selection is the match found by now
-  evaluate(webView_, "window.getSelection().toString()", self_, [before](FindBar& bar, const std::string& selected) {
+  evaluate(webView_, "window.getSelection().toString()", anchor_.weak(), [before](FindBar& bar, const std::string& selected) {
     // Its first line; what was typed meanwhile wins. Not selected: the page's own
     // selection, which the search changes, would take it away (X's primary selection).
     GCharPtr line(g_strstrip(g_strdup(selected.substr(0, selected.find('\n')).c_str())));
@@ -158,7 +158,7 @@ void FindBar::search() {
   }
   // WebKit searches on from the page's selection, and tells which match it found
   // only by how many there are: from the top, the position is known.
-  evaluate(webView_, "window.getSelection().removeAllRanges()", self_,
+  evaluate(webView_, "window.getSelection().removeAllRanges()", anchor_.weak(),
            [serial](FindBar& bar, const std::string&) { bar.searchNow(serial); });
 }
 

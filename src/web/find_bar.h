@@ -46,7 +46,7 @@ class FindBar {
   FindProgress progress_;
   unsigned searchSerial_ = 0;  // the latest text typed
   std::string lastText_;       // the last one searched for
-  std::shared_ptr<FindBar*> self_ = std::make_shared<FindBar*>(this);  // held weakly by script answers
+  WeakAnchor<FindBar> anchor_{this};  // held weakly by script answers
   SignalConnections connections_;
 };
 

@@ -38,7 +38,7 @@ class PagePrinting {
   GRef<GtkPageSetup> pageSetup_;
   std::vector<GRef<WebKitPrintOperation>> printing_;  // the Print command's, sent, until they finish
   // What an operation's handlers hold: they outlive this object when it goes first.
-  const std::shared_ptr<PagePrinting*> alive_ = std::make_shared<PagePrinting*>(this);
+  const WeakAnchor<PagePrinting> anchor_{this};
   SignalConnections connections_;
 };
 

@@ -228,6 +228,24 @@ TEST(ZoomLevels, TheFileHoldsOneNumberWrittenShortest) {
   EXPECT_FALSE(saveZoomFile(dir.path() + "/occupied/page-zoom", 2.0).ok());
 }
 
+TEST(CursorIdle, ElementFullScreenIsReachedWhenTheWindowSaysSo) {
+  // E(lement enters), L(eaves), the window F(ull screen) or N(ot); then each state: n(ot), e(ntering), i(n), x (exiting).
+  const struct { const char* events; const char* states; } rows[] = {
+      {"ENF", "eei"}, {"EFLN", "eixn"}, {"FE", "ni"}, {"EFN", "ein"}, {"EFLF", "eixx"}, {"EL", "ex"}};
+  for (const auto& row : rows) {
+    FullScreen state = FullScreen::Not;
+    bool full = false;
+    std::string states;
+    for (const char* c = row.events; *c; ++c) {
+      if (*c == 'F' || *c == 'N') full = *c == 'F';
+      auto event = *c == 'E' ? FullScreenEvent::ElementEnters : *c == 'L' ? FullScreenEvent::ElementLeaves : FullScreenEvent::WindowChanged;
+      state = nextFullScreen(state, event, full);
+      states += "neix"[static_cast<int>(state)];
+    }
+    EXPECT_EQ(states, row.states) << row.events;
+  }
+}
+
 TEST(CursorIdle, HiddenAfterRestingInElementFullScreenWhileActive) {
   // One sample every half second: "m" the pointer moved, "r" it rested, "b" it went
   // away and came back in between; capitals while an element is in full screen, "~"

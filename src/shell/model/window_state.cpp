@@ -53,6 +53,12 @@ std::string serializeWindowState(const WindowState& state) {
   return takeString(g_key_file_to_data(file.get(), nullptr, nullptr));
 }
 
+void rememberSize(WindowState& state, int width, int height, bool imposed) {
+  if (imposed) return;
+  state.width = width;
+  state.height = height;
+}
+
 Status saveWindowState(const std::string& path, const WindowState& state) {
   return writeFileAtomically(path, serializeWindowState(state));
 }

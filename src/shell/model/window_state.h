@@ -20,12 +20,16 @@ struct WindowState {
   bool operator==(const WindowState&) const = default;
 };
 
+// The window now `width` x `height`: the size to come back to is the user's, so one
+// the desktop imposes (maximized, full screen, tiled to a side) is not kept.
+void rememberSize(WindowState& state, int width, int height, bool imposed);
+
 // Missing, garbage or out-of-range values fall back to the defaults, key by key.
 WindowState parseWindowState(const std::string& keyFileText);
 WindowState loadWindowState(const std::string& path);
 
 std::string serializeWindowState(const WindowState& state);
-// Atomic replacement; creates the folder if needed. False if it could not be written.
+// Atomic replacement; creates the folder if needed.
 Status saveWindowState(const std::string& path, const WindowState& state);
 
 }  // namespace quorvel

@@ -2,6 +2,18 @@
 
 namespace quorvel {
 
+FullScreen nextFullScreen(FullScreen now, FullScreenEvent event, bool windowFull) {
+  switch (event) {
+    case FullScreenEvent::ElementEnters: return windowFull ? FullScreen::In : FullScreen::Entering;
+    case FullScreenEvent::ElementLeaves: return FullScreen::Exiting;
+    case FullScreenEvent::WindowChanged: break;
+  }
+  // A change on the way in that is not yet full screen is not the way out.
+  if (windowFull && now == FullScreen::Entering) return FullScreen::In;
+  if (!windowFull && now != FullScreen::Entering) return FullScreen::Not;
+  return now;
+}
+
 bool CursorIdle::tick(Point position, double now, bool elementFullscreen, bool windowActive) {
   // Movement between samples comes through moved().
   if (position != lastLocation_) {

@@ -12,6 +12,13 @@ struct Point {
   bool operator==(const Point&) const = default;
 };
 
+// Where an element's full screen is. Entering and exiting count as not in it:
+// WebKit asks first, and the window reaches full screen, or leaves it, later.
+enum class FullScreen { Not, Entering, In, Exiting };
+enum class FullScreenEvent { ElementEnters, ElementLeaves, WindowChanged };
+// After `event`, with the window full screen or not now.
+FullScreen nextFullScreen(FullScreen now, FullScreenEvent event, bool windowFull);
+
 class CursorIdle {
  public:
   static constexpr double idleDelay = 2.5;     // seconds of rest before hiding
