@@ -610,8 +610,10 @@ class QuorvelUi(unittest.TestCase):
         pid, window = self.running.process.pid, self.running.main_window()
         for keys in ("ctrl+p", "p"):  # the Print command, then the page's window.print()
             press(window, keys)
-            dialog = self.running.dialog()
-            self.assertIn(f"{int(window):#x}", run("xprop", "-id", dialog, "WM_TRANSIENT_FOR"), "on the window")
+            # The dialog on the window (GTK may map a window of its own beside it for a moment).
+            on = lambda: [w for w in self.running.windows() if f"{int(window):#x}" in run("xprop", "-id", w, "WM_TRANSIENT_FOR")]
+            self.until(on, "on the window")
+            dialog = on()[0]
             # At first no printer is chosen: "Print to File", the only one here; the next dialog starts from it.
             press(dialog, "Down Return" if keys == "ctrl+p" else "Return")
             if keys == "ctrl+p":
