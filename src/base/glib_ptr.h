@@ -114,6 +114,47 @@ class SignalConnections {
   std::vector<std::pair<std::unique_ptr<GWeak<GObject>>, gulong>> handlers_;
 };
 
+template <typename T>
+class WeakAnchor;
+
+// An owner held weakly across an asynchronous step, the one way here: the owner
+// keeps a `WeakAnchor<Owner> anchor_{this}`; what it hands to the step holds a
+// `WeakOwner<Owner>` and asks get(), null once the owner has gone. Through a C
+// callback's user data: `weak.data()`, taken back with `WeakOwner<Owner>::take(data)`
+// or freed by `WeakOwner<Owner>::free` as a signal handler's GClosureNotify.
+// State shared with a worker thread is a shared_ptr held weakly instead.
+template <typename T>
+class WeakOwner {
+ public:
+  T* get() const {
+    auto held = owner_.lock();
+    return held ? *held : nullptr;
+  }
+  gpointer data() const { return new WeakOwner(*this); }
+  static WeakOwner take(gpointer data) {
+    std::unique_ptr<WeakOwner> held(static_cast<WeakOwner*>(data));
+    return *held;
+  }
+  static void free(gpointer data, GClosure*) { delete static_cast<WeakOwner*>(data); }
+
+ private:
+  friend class WeakAnchor<T>;
+  explicit WeakOwner(std::weak_ptr<T*> owner) : owner_(std::move(owner)) {}
+  std::weak_ptr<T*> owner_;
+};
+
+template <typename T>
+class WeakAnchor {
+ public:
+  explicit WeakAnchor(T* owner) : alive_(std::make_shared<T*>(owner)) {}
+  WeakAnchor(const WeakAnchor&) = delete;
+  WeakAnchor& operator=(const WeakAnchor&) = delete;
+  WeakOwner<T> weak() const { return WeakOwner<T>(alive_); }
+
+ private:
+  std::shared_ptr<T*> alive_;
+};
+
 // Generic owner for other C handles with a free function.
 template <typename T, void (*Free)(T*)>
 struct CFreeDeleter {
@@ -124,5 +165,9 @@ using CPtr = std::unique_ptr<T, CFreeDeleter<T, Free>>;
 
 using UriPtr = CPtr<GUri, g_uri_unref>;
 using VariantPtr = CPtr<GVariant, g_variant_unref>;
+// Lists that own their links, not what the links point to.
+using ListPtr = CPtr<GList, g_list_free>;
+using SListPtr = CPtr<GSList, g_slist_free>;
+using StrvPtr = CPtr<gchar*, g_strfreev>;
 
 }  // namespace quorvel

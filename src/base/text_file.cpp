@@ -47,17 +47,17 @@ std::optional<std::string> readUtf8File(const std::string& path, std::size_t max
   return text;
 }
 
-std::optional<std::string> writeFileAtomically(const std::string& path, std::string_view text) {
+Status writeFileAtomically(const std::string& path, std::string_view text) {
   const std::string folder = std::filesystem::path(path).parent_path().string();
   if (g_mkdir_with_parents(folder.c_str(), 0755) != 0) {
-    return "Couldn't create the folder " + folder + ": " + g_strerror(errno);
+    return AppError("Couldn't create the folder " + folder + ": " + g_strerror(errno));
   }
   GErrorHolder error;
   if (!g_file_set_contents_full(path.c_str(), text.data(), static_cast<gssize>(text.size()),
                                 G_FILE_SET_CONTENTS_CONSISTENT, 0644, error.out())) {
-    return error.message();
+    return AppError(error.message());
   }
-  return std::nullopt;
+  return success();
 }
 
 std::string lastLines(const std::string& path, std::size_t count) {

@@ -8,14 +8,16 @@
 #include <string>
 #include <string_view>
 
+#include "base/app_error.h"
+
 namespace quorvel {
 
 // The whole file if it is a regular file of at most `maxBytes` holding valid UTF-8.
 std::optional<std::string> readUtf8File(const std::string& path, std::size_t maxBytes);
 
 // Replaces the file at once (never half-written), with mode 644, making its folder
-// first; the reason when it fails.
-std::optional<std::string> writeFileAtomically(const std::string& path, std::string_view text);
+// first.
+Status writeFileAtomically(const std::string& path, std::string_view text);
 
 // The last `count` lines of a file (of its last 64 KiB at most), as valid UTF-8;
 // "" when it cannot be read.

@@ -52,21 +52,23 @@ InfoValue convert(plist_t node) {
   }
 }
 
+void freeXml(char* text) {
+#ifdef QUORVEL_PLIST_2_3
+  plist_mem_free(text);
+#else
+  plist_to_xml_free(text);
+#endif
+}
+
 // libplist 2.2 aborts on an assertion when asked for a key or string holding U+0000,
 // which a binary list can carry (UTF-16). Its XML form writes such a string whole,
 // so the NUL shows there. Can go when libplist reads such strings without aborting.
 bool holdsNul(plist_t root) {
-  char* xmlText = nullptr;
+  char* text = nullptr;
   uint32_t length = 0;
-  plist_to_xml(root, &xmlText, &length);
-  if (!xmlText) return true;
-  const bool nul = std::memchr(xmlText, '\0', length) != nullptr;
-#ifdef QUORVEL_PLIST_2_3
-  plist_mem_free(xmlText);
-#else
-  plist_to_xml_free(xmlText);
-#endif
-  return nul;
+  plist_to_xml(root, &text, &length);
+  CPtr<char, freeXml> xmlText(text);
+  return !xmlText || std::memchr(xmlText.get(), '\0', length) != nullptr;
 }
 
 }  // namespace

@@ -82,12 +82,11 @@ namespace quorvel {
 
 Environment processEnvironment() {
   Environment environment;
-  gchar** entries = g_get_environ();
-  for (gchar** entry = entries; entry && *entry; ++entry) {
+  StrvPtr entries(g_get_environ());
+  for (gchar** entry = entries.get(); entry && *entry; ++entry) {
     const char* equals = std::strchr(*entry, '=');
     if (equals) environment.emplace(std::string(static_cast<const char*>(*entry), equals), std::string(equals + 1));
   }
-  g_strfreev(entries);
   return environment;
 }
 

@@ -2,15 +2,15 @@
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>
-#include <webkit2/webkit2.h>
 
 #include <csignal>
 
 #include "base/milestones.h"
 #include "base/text_file.h"
-#include "shell/command_line.h"
+#include "launch/application_id.h"
+#include "shell/model/command_line.h"
 #include "shell/message_dialog.h"
-#include "web/desktop.h"
+#include "web/desktop_handoff.h"
 
 namespace quorvel {
 
@@ -96,7 +96,7 @@ void AppDelegate::apply(const Session::Step& step) {
     }
   }
   if (step.startServer) server_.start([this](const Status& result) { apply(session_.startFinished(result)); });
-  if (step.load && window_) window_->load(server_.launchToken(), *step.load);
+  if (step.load && window_) window_->page().load(server_.launchToken(), *step.load);
   if (step.failure) {
     g_message("Quorvel couldn't start: %s", step.failure->c_str());
     showMessageDialog(window_ ? window_->window() : nullptr, "Quorvel couldn't start", *step.failure, {},
@@ -106,12 +106,7 @@ void AppDelegate::apply(const Session::Step& step) {
     logMilestone("quit requested");
     g_application_quit(G_APPLICATION(app_));
   }
-  // Commands that act on the page: off, accelerators included, while there is none.
-  for (const char* name : {"settings", "print", "find", "find-next", "find-previous"}) {
-    if (GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name)) {
-      g_simple_action_set_enabled(G_SIMPLE_ACTION(action), session_.pageCommandsEnabled());
-    }
-  }
+  enablePageCommands(session_.pageCommandsEnabled());
 }
 
 void AppDelegate::showServerStopped(const std::string& why) {

@@ -5,15 +5,13 @@
 // the window and the server controller.
 
 #include <memory>
-#include <span>
-#include <string_view>
-#include <vector>
 
 #include "base/app_error.h"
 #include "server/server_controller.h"
 #include "shell/dark_style.h"
+#include "shell/model/main_menu.h"
 #include "shell/main_window.h"
-#include "shell/session.h"
+#include "shell/model/session.h"
 #include "shell/update_dialog.h"
 #include "update/update_checker.h"
 
@@ -28,9 +26,6 @@ class AppDelegate {
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
 
-  // The names of the actions the menu can name ("app." + name), without a display.
-  static std::vector<std::string_view> actionNames();
-
   // The user asked to relaunch after an update: the entry point starts Quorvel again
   // once this run has ended in order.
   bool relaunchRequested() const { return relaunch_; }
@@ -44,18 +39,15 @@ class AppDelegate {
   void apply(const Session::Step& step);
   void showServerStopped(const std::string& why);
   void showPageStopped();
-  struct Action {
-    const char* name;
-    void (*run)(AppDelegate*);
-  };
-  static std::span<const Action> actions();  // app_menu.cpp, with the menu
+  // app_delegate_commands.cpp: the menu and what its entries do.
   void buildMenu();
+  void run(Command command);
+  void enablePageCommands(bool enabled);
   void showServerLog();
   void showAbout();
   void showUpdateMessage(const UpdateMessage& message);
   void showUpdateOffer(const UpdateOffer& offer);
   void showUpdateProgress(const std::string& status, double fraction, bool cancellable);
-  void editingCommand(const char* command);
 
   GtkApplication* app_;
   const LaunchSettings& settings_;

@@ -2,7 +2,7 @@
 
 #include <gtk/gtk.h>
 
-#include "shell/color_scheme.h"
+#include "shell/model/color_scheme.h"
 
 namespace quorvel {
 namespace {

@@ -8,7 +8,7 @@
 // set in GTK's settings.ini on a desktop that has no colour scheme setting.
 
 #include "base/glib_ptr.h"
-#include "shell/color_scheme.h"
+#include "shell/model/color_scheme.h"
 
 #include <gio/gio.h>
 

@@ -10,10 +10,11 @@
 
 #include "base/glib_ptr.h"
 #include "base/milestones.h"
+#include "launch/application_id.h"
 #include "launch/launch_settings.h"
 #include "shell/app_delegate.h"
 #include "shell/application.h"
-#include "shell/command_line.h"
+#include "shell/model/command_line.h"
 #include "shell/relaunch.h"
 
 int main(int argc, char** argv) {

@@ -31,7 +31,7 @@ void showMessageDialog(GtkWindow* parent, const std::string& primary, const std:
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", secondary.c_str());
   }
   // A short message keeps the width of the desktop's alerts rather than shrinking the box around it.
-  CPtr<GList, g_list_free> labels(
+  ListPtr labels(
       gtk_container_get_children(GTK_CONTAINER(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog)))));
   for (GList* label = labels.get(); label; label = label->next) gtk_label_set_width_chars(GTK_LABEL(label->data), 36);
   int preferred = buttons.back().response;

@@ -2,6 +2,8 @@
 
 #include <gtk/gtk.h>
 
+#include "base/glib_ptr.h"
+
 namespace quorvel {
 namespace {
 
@@ -26,11 +28,10 @@ RecoveryView::RecoveryView()
   gtk_image_set_pixel_size(GTK_IMAGE(icon), 64);
   gtk_style_context_add_class(gtk_widget_get_style_context(icon), "dim-label");
   gtk_box_pack_start(GTK_BOX(box_), icon, FALSE, FALSE, 0);
-  PangoAttrList* large = pango_attr_list_new();
-  pango_attr_list_insert(large, pango_attr_scale_new(PANGO_SCALE_XX_LARGE));
-  pango_attr_list_insert(large, pango_attr_weight_new(PANGO_WEIGHT_BOLD));
-  gtk_label_set_attributes(GTK_LABEL(title_), large);
-  pango_attr_list_unref(large);
+  CPtr<PangoAttrList, pango_attr_list_unref> large(pango_attr_list_new());
+  pango_attr_list_insert(large.get(), pango_attr_scale_new(PANGO_SCALE_XX_LARGE));
+  pango_attr_list_insert(large.get(), pango_attr_weight_new(PANGO_WEIGHT_BOLD));
+  gtk_label_set_attributes(GTK_LABEL(title_), large.get());
   for (GtkWidget* label : {title_, detail_, log_}) {
     gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
     gtk_label_set_selectable(GTK_LABEL(label), label == log_);
@@ -53,11 +54,12 @@ void RecoveryView::show(const std::string& title, const std::string& detail, con
   gtk_label_set_text(GTK_LABEL(log_), log.c_str());
   gtk_widget_set_visible(detail_, !detail.empty());
   gtk_widget_set_visible(log_, !log.empty());
+  connections_.disconnectAll();
   gtk_container_foreach(GTK_CONTAINER(buttons_), [](GtkWidget* old, gpointer) { gtk_widget_destroy(old); }, nullptr);
   choices_ = std::move(choices);
   for (const Choice& choice : choices_) {
     GtkWidget* button = gtk_button_new_with_mnemonic(choice.label.c_str());
-    g_signal_connect(button, "clicked", G_CALLBACK(chosen), const_cast<Choice*>(&choice));
+    connections_.add(button, "clicked", G_CALLBACK(chosen), const_cast<Choice*>(&choice));
     if (&choice == &choices_.front()) gtk_style_context_add_class(gtk_widget_get_style_context(button), "suggested-action");
     gtk_container_add(GTK_CONTAINER(buttons_), button);
     gtk_widget_show(button);
@@ -65,9 +67,8 @@ void RecoveryView::show(const std::string& title, const std::string& detail, con
 }
 
 void RecoveryView::focusFirstChoice() {
-  GList* buttons = gtk_container_get_children(GTK_CONTAINER(buttons_));
+  ListPtr buttons(gtk_container_get_children(GTK_CONTAINER(buttons_)));
   if (buttons) gtk_widget_grab_focus(GTK_WIDGET(buttons->data));
-  g_list_free(buttons);
 }
 
 }  // namespace quorvel

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/glib_ptr.h"
+
 typedef struct _GtkWidget GtkWidget;
 
 namespace quorvel {
@@ -30,6 +32,7 @@ class RecoveryView {
   GtkWidget* log_;
   GtkWidget* buttons_;
   std::vector<Choice> choices_;
+  SignalConnections connections_;
 };
 
 }  // namespace quorvel

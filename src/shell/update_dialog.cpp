@@ -4,7 +4,7 @@
 #include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
-#include "web/desktop.h"
+#include "web/desktop_handoff.h"
 
 namespace quorvel {
 namespace {

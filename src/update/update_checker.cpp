@@ -9,6 +9,7 @@
 
 #include "base/glib_ptr.h"
 #include "base/text_file.h"
+#include "update/feed_fetch.h"
 #include "update/package_installer.h"
 #include "update/update_download.h"
 #include "update/update_feed.h"
@@ -22,7 +23,6 @@ constexpr guint kFirstAutomaticCheckSeconds = 5;
 constexpr double kDefaultIntervalSeconds = 86400;
 // As in the framework it stands in for: never more often than hourly.
 constexpr double kMinimumIntervalSeconds = 3600;
-constexpr gsize kReadChunk = 64 * 1024;
 constexpr const char* kSkippedFile = "/skipped-update";
 constexpr const char* kNotInstalled = "Quorvel couldn't install the update.";
 
@@ -52,7 +52,6 @@ struct UpdateChecker::State : std::enable_shared_from_this<State> {
   GRef<SoupSession> session;
   GRef<GCancellable> running;    // set while a check is under way
   Mode mode = Mode::Quiet;
-  std::string body;
   guint timer = 0;
   guint interval = 0;            // seconds between automatic checks
 
@@ -75,71 +74,6 @@ struct UpdateChecker::State : std::enable_shared_from_this<State> {
   }
   void schedule(guint seconds);
 };
-
-namespace {
-
-// Async steps hold the state weakly: a checker gone meanwhile ends the chain.
-struct Step {
-  std::weak_ptr<UpdateChecker::State> owner;
-  GRef<SoupMessage> message;
-  GRef<GInputStream> stream;
-};
-
-void readMore(std::unique_ptr<Step> step);
-
-void chunkRead(GObject* source, GAsyncResult* result, gpointer data) {
-  std::unique_ptr<Step> step(static_cast<Step*>(data));
-  GErrorHolder error;
-  GBytes* raw = g_input_stream_read_bytes_finish(G_INPUT_STREAM(source), result, error.out());
-  CPtr<GBytes, g_bytes_unref> bytes(raw);
-  auto state = step->owner.lock();
-  if (!state) return;
-  if (error) {
-    state->fail("The update feed could not be read: " + error.message() + ".");
-    return;
-  }
-  gsize size = 0;
-  const char* chunk = static_cast<const char*>(g_bytes_get_data(bytes.get(), &size));
-  if (size == 0) {
-    state->finish(judgeFeed(state->currentVersion, state->body, state->release));
-    return;
-  }
-  state->body.append(chunk, size);
-  // Stop reading at once rather than hold a huge body in memory.
-  if (state->body.size() > kMaxFeedBytes) {
-    state->finish(judgeFeed(state->currentVersion, state->body, state->release));
-    return;
-  }
-  readMore(std::move(step));
-}
-
-void readMore(std::unique_ptr<Step> step) {
-  auto state = step->owner.lock();
-  if (!state) return;
-  GInputStream* stream = step->stream.get();
-  g_input_stream_read_bytes_async(stream, kReadChunk, G_PRIORITY_DEFAULT, state->running.get(), chunkRead,
-                                  step.release());
-}
-
-void responseArrived(GObject* source, GAsyncResult* result, gpointer data) {
-  std::unique_ptr<Step> step(static_cast<Step*>(data));
-  GErrorHolder error;
-  step->stream = GRef<GInputStream>::adopt(soup_session_send_finish(SOUP_SESSION(source), result, error.out()));
-  auto state = step->owner.lock();
-  if (!state) return;
-  if (!step->stream) {
-    state->fail("The update feed could not be reached: " + error.message() + ".");
-    return;
-  }
-  guint status = soup_message_get_status(step->message.get());
-  if (status != SOUP_STATUS_OK) {
-    state->fail("The update feed answered with HTTP status " + std::to_string(status) + ".");
-    return;
-  }
-  readMore(std::move(step));
-}
-
-}  // namespace
 
 void UpdateChecker::State::check(Mode requested) {
   // An update on its way in has its own dialog.
@@ -171,9 +105,14 @@ void UpdateChecker::State::check(Mode requested) {
     soup_session_set_timeout(session.get(), kFetchTimeoutSeconds);
   }
   running = GRef<GCancellable>::adopt(g_cancellable_new());
-  body.clear();
-  auto* step = new Step{weak_from_this(), GRef<SoupMessage>::retain(message.get()), {}};
-  soup_session_send_async(session.get(), message.get(), G_PRIORITY_DEFAULT, running.get(), responseArrived, step);
+  // A checker gone meanwhile ends the chain.
+  fetchFeed(session.get(), message.get(), running.get(), kMaxFeedBytes,
+            [owner = weak_from_this()](const Result<std::string>& body) {
+              auto state = owner.lock();
+              if (!state) return;
+              if (!body) return state->fail(body.error().message());
+              state->finish(judgeFeed(state->currentVersion, body.value(), state->release));
+            });
 }
 
 void UpdateChecker::State::schedule(guint seconds) {
@@ -193,8 +132,6 @@ void UpdateChecker::State::schedule(guint seconds) {
 
 void UpdateChecker::State::finish(const Result<UpdateVerdict>& verdict) {
   running.reset();
-  body.clear();
-  body.shrink_to_fit();
   answer(verdict);
 }
 
@@ -332,8 +269,8 @@ void UpdateChecker::installUpdate() { state_->install(); }
 
 void UpdateChecker::skipVersion() {
   if (!state_->offered) return;
-  if (auto failure = writeFileAtomically(state_->skippedPath, state_->offered->newest.version + "\n")) {
-    g_warning("Couldn't remember the skipped version: %s", failure->c_str());
+  if (auto saved = writeFileAtomically(state_->skippedPath, state_->offered->newest.version + "\n"); !saved) {
+    g_warning("Couldn't remember the skipped version: %s", saved.error().message().c_str());
   }
 }
 

@@ -1,5 +1,7 @@
 #include "web/connection_watcher.h"
 
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 #include <memory>
 
 namespace quorvel {

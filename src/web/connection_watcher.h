@@ -3,12 +3,14 @@
 // "offline=1" while it has none, and a "connection:changed" event on the document
 // after each change of the cookie.
 
+#include <gio/gio.h>
+
 #include <optional>
 #include <string>
 
 #include "base/glib_ptr.h"
 
-#include <webkit2/webkit2.h>
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 

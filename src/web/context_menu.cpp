@@ -1,9 +1,11 @@
 #include "web/context_menu.h"
 
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 #include <vector>
 
-#include "web/context_menu_rules.h"
-#include "web/desktop.h"
+#include "web/rules/context_menu_rules.h"
+#include "web/desktop_handoff.h"
 
 namespace quorvel {
 namespace {

@@ -3,10 +3,12 @@
 // Quorvel's own "Open Link". A page that handles "contextmenu" itself
 // (preventDefault) gets no native menu: WebKit then never asks.
 
-#include <webkit2/webkit2.h>
+#include <gio/gio.h>
 
 #include "base/glib_ptr.h"
-#include "web/navigation_rules.h"
+#include "web/rules/navigation_rules.h"
+
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 

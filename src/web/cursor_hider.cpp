@@ -1,5 +1,7 @@
 #include "web/cursor_hider.h"
 
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 namespace quorvel {
 namespace {
 
@@ -16,18 +18,20 @@ FullscreenCursorHider::FullscreenCursorHider(WebKitWebView* webView)
     : webView_(GRef<WebKitWebView>::retain(webView)),
       motion_(GRef<GtkEventController>::adopt(gtk_event_controller_motion_new(GTK_WIDGET(webView)))) {
   connections_.add(webView, "enter-fullscreen", G_CALLBACK(+[](FullscreenCursorHider* self) -> gboolean {
-                     self->setState(Fullscreen::Entering);
+                     self->changed(FullScreenEvent::ElementEnters);
                      return FALSE;  // WebKit makes the window full screen
                    }),
                    this, G_CONNECT_SWAPPED);
   connections_.add(webView, "leave-fullscreen", G_CALLBACK(+[](FullscreenCursorHider* self) -> gboolean {
-                     self->setState(Fullscreen::Exiting);
+                     self->changed(FullScreenEvent::ElementLeaves);
                      return FALSE;
                    }),
                    this, G_CONNECT_SWAPPED);
   // The pointer comes back at its first movement, not at the next sample.
   gtk_event_controller_set_propagation_phase(motion_.get(), GTK_PHASE_CAPTURE);
   connections_.add(motion_.get(), "motion", G_CALLBACK(+[](FullscreenCursorHider* self) {
+                     // Rest starts again, also when the pointer is back where it was at the next sample.
+                     if (self->idle_) self->idle_->moved(seconds());
                      if (self->cursorHidden_) self->showCursor();
                    }),
                    this, G_CONNECT_SWAPPED);
@@ -40,28 +44,25 @@ GtkWindow* FullscreenCursorHider::window() const {
   return gtk_widget_is_toplevel(top) ? GTK_WINDOW(top) : nullptr;
 }
 
-void FullscreenCursorHider::setState(Fullscreen state) {
+void FullscreenCursorHider::changed(FullScreenEvent event) {
   GtkWindow* window = this->window();
   if (window && !windowWatched_) {
     // Full screen is reached, or left, when the window says so.
     windowWatched_ = true;
     connections_.add(window, "window-state-event", G_CALLBACK(+[](FullscreenCursorHider* self) -> gboolean {
-                       bool full = isFullscreen(self->window());
-                       if (full && self->state_ == Fullscreen::Entering) self->setState(Fullscreen::In);
-                       if (!full && self->state_ != Fullscreen::Entering) self->setState(Fullscreen::Not);
+                       self->changed(FullScreenEvent::WindowChanged);
                        return FALSE;
                      }),
                      this, G_CONNECT_SWAPPED);
   }
-  if (state == Fullscreen::Entering && isFullscreen(window)) state = Fullscreen::In;
-  state_ = state;
-  if (state_ == Fullscreen::In && !timer_) {
+  state_ = nextFullScreen(state_, event, isFullscreen(window));
+  if (state_ == FullScreen::In && !timer_) {
     idle_ = std::make_unique<CursorIdle>(pointer(), seconds());
     timer_ = g_timeout_add(static_cast<guint>(CursorIdle::tickInterval * 1000), [](gpointer self) -> gboolean {
       static_cast<FullscreenCursorHider*>(self)->tick();
       return G_SOURCE_CONTINUE;
     }, this);
-  } else if (state_ != Fullscreen::In) {
+  } else if (state_ != FullScreen::In) {
     g_clear_handle_id(&timer_, g_source_remove);
     if (cursorHidden_) showCursor();
   }
@@ -85,7 +86,7 @@ Point FullscreenCursorHider::pointer() const {
 void FullscreenCursorHider::tick() {
   GtkWindow* window = this->window();
   bool active = window && gtk_window_is_active(window);
-  if (idle_->tick(pointer(), seconds(), state_ == Fullscreen::In, active)) {
+  if (idle_->tick(pointer(), seconds(), state_ == FullScreen::In, active)) {
     GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(webView_.get()));
     if (!surface) return;
     auto none = GRef<GdkCursor>::adopt(gdk_cursor_new_from_name(gdk_window_get_display(surface), "none"));

@@ -3,12 +3,14 @@
 // pointer rests; the next movement brings it back. The pointer is sampled only
 // while an element is in full screen: at rest, nothing here wakes.
 
-#include <webkit2/webkit2.h>
-
 #include <memory>
 
 #include "base/glib_ptr.h"
-#include "web/cursor_idle.h"
+#include "web/rules/cursor_idle.h"
+
+typedef struct _GtkEventController GtkEventController;
+typedef struct _GtkWindow GtkWindow;
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 
@@ -20,17 +22,14 @@ class FullscreenCursorHider {
   FullscreenCursorHider& operator=(const FullscreenCursorHider&) = delete;
 
  private:
-  // Entering and exiting count as not in full screen.
-  enum class Fullscreen { Not, Entering, In, Exiting };
-
-  void setState(Fullscreen state);
+  void changed(FullScreenEvent event);
   void tick();
   void showCursor();
   Point pointer() const;
   GtkWindow* window() const;
 
   GRef<WebKitWebView> webView_;
-  Fullscreen state_ = Fullscreen::Not;
+  FullScreen state_ = FullScreen::Not;
   std::unique_ptr<CursorIdle> idle_;
   GRef<GtkEventController> motion_;
   SignalConnections connections_;

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "base/glib_ptr.h"
-#include "web/download_file.h"
-#include "web/download_name.h"
+#include "web/rules/download_file.h"
+#include "web/rules/download_name.h"
 
 namespace quorvel {
 namespace {

@@ -11,7 +11,7 @@
 #include "base/glib_ptr.h"
 #include "launch/local_origin.h"
 
-#include <webkit2/webkit2.h>
+typedef struct _WebKitWebContext WebKitWebContext;
 
 namespace quorvel {
 

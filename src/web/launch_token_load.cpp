@@ -3,7 +3,7 @@
 #include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
-#include "web/navigation_rules.h"
+#include "web/rules/navigation_rules.h"
 
 namespace quorvel {
 namespace {

@@ -4,7 +4,7 @@
 #include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
-#include "web/desktop.h"
+#include "web/desktop_handoff.h"
 
 namespace quorvel {
 namespace {
@@ -61,8 +61,8 @@ gboolean decidePolicy(WebKitWebView* webView, WebKitPolicyDecision* decision, We
     // The window stays on its page: the navigation never commits, so no history entry either.
     if (verdict == Navigation::HandToDesktop) openWithDesktop(url, GTK_WIDGET(webView));
     webkit_policy_decision_ignore(decision);
-  } else if (origin->isLocal(url) &&
-             (!webkit_response_policy_decision_is_mime_type_supported(responseDecision) || isAttachment(response))) {
+  } else if (savedAsDownload(url, *origin, webkit_response_policy_decision_is_mime_type_supported(responseDecision),
+                             isAttachment(response))) {
     webkit_policy_decision_download(decision);
   } else {
     webkit_policy_decision_use(decision);

@@ -9,9 +9,9 @@
 // Local responses the web view cannot show, or sent as attachments, are downloads.
 
 #include "base/glib_ptr.h"
-#include "web/navigation_rules.h"
+#include "web/rules/navigation_rules.h"
 
-#include <webkit2/webkit2.h>
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 

@@ -17,9 +17,8 @@ void fileChosen(GtkNativeDialog* native, int response, WebKitFileChooserRequest*
   auto chooser = GRef<GtkNativeDialog>::adopt(native);  // its only reference: it goes with this answer
   std::vector<GCharPtr> paths;
   if (response == GTK_RESPONSE_ACCEPT) {
-    GSList* chosen = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(native));
-    for (GSList* item = chosen; item; item = item->next) paths.emplace_back(static_cast<gchar*>(item->data));
-    g_slist_free(chosen);
+    SListPtr chosen(gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(native)));
+    for (GSList* item = chosen.get(); item; item = item->next) paths.emplace_back(static_cast<gchar*>(item->data));
   }
   if (paths.empty()) {
     webkit_file_chooser_request_cancel(request);

@@ -9,7 +9,7 @@
 
 #include "base/glib_ptr.h"
 
-#include <webkit2/webkit2.h>
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 

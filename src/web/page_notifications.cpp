@@ -1,5 +1,7 @@
 #include "web/page_notifications.h"
 
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 #include <algorithm>
 #include <memory>
 
@@ -7,7 +9,7 @@
 #include <gdk/gdkwayland.h>
 #endif
 
-#include "web/notification_text.h"
+#include "web/rules/notification_text.h"
 
 namespace quorvel {
 namespace {
@@ -122,30 +124,21 @@ void PageNotifications::shownAs(std::uint64_t id, std::uint32_t serverId) {
 }
 
 void PageNotifications::serverSignal(const char* name, GVariant* parameters) {
-  std::uint32_t serverId = 0;
-  const char* action = nullptr;
-  const char* token = nullptr;
-  if (g_strcmp0(name, "ActionInvoked") == 0 && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
-    g_variant_get(parameters, "(u&s)", &serverId, &action);
-  } else if (g_strcmp0(name, "ActivationToken") == 0 && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
-    g_variant_get(parameters, "(u&s)", &serverId, &token);
-  } else if (g_strcmp0(name, "NotificationClosed") == 0 && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(uu)"))) {
-    g_variant_get(parameters, "(uu)", &serverId, nullptr);
-  }
+  const ServerSignal read = readServerSignal(name, parameters);
   auto shown = std::find_if(shown_.begin(), shown_.end(),
-                            [&](const auto& entry) { return serverId && entry.second.serverId == serverId; });
-  if (shown == shown_.end()) return;  // another program's, or already gone
-  if (token) {
-    shown->second.activationToken = token;
+                            [&](const auto& entry) { return read.id && entry.second.serverId == read.id; });
+  if (read.kind == ServerSignal::Kind::Other || shown == shown_.end()) return;  // another program's, or already gone
+  if (read.kind == ServerSignal::Kind::ActivationToken) {
+    shown->second.activationToken = read.text;
     return;
   }
   auto notification = GRef<WebKitNotification>::retain(shown->second.notification.get());
-  if (g_strcmp0(action, "default") == 0) {
+  if (read.kind == ServerSignal::Kind::Action && read.text == "default") {
     const std::string activationToken = shown->second.activationToken;  // the onclick may close it
     webkit_notification_clicked(notification.get());
     GtkWidget* window = gtk_widget_get_toplevel(GTK_WIDGET(webView_));
     if (GTK_IS_WINDOW(window)) present(GTK_WINDOW(window), activationToken);
-  } else if (!action) {
+  } else if (read.kind == ServerSignal::Kind::Closed) {
     forget(shown->first);
     webkit_notification_close(notification.get());  // tells the page
   }

@@ -9,13 +9,16 @@
 // (with the server's activation token, which Wayland asks for); closing it on
 // either side closes it on the other.
 
+#include <gio/gio.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
 
 #include "base/glib_ptr.h"
 
-#include <webkit2/webkit2.h>
+typedef struct _WebKitNotification WebKitNotification;
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 

@@ -1,6 +1,8 @@
 #include "web/page_permissions.h"
 
-#include "web/permission_rules.h"
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+#include "web/rules/permission_rules.h"
 
 namespace quorvel {
 namespace {

@@ -4,14 +4,17 @@
 // that called it). The settings and the page setup of one print are the next
 // dialog's (printer, paper, orientation, file), for as long as Quorvel runs.
 
-#include <webkit2/webkit2.h>
-
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/glib_ptr.h"
+
+typedef struct _GtkPageSetup GtkPageSetup;
+typedef struct _GtkPrintSettings GtkPrintSettings;
+typedef struct _WebKitPrintOperation WebKitPrintOperation;
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 
@@ -35,7 +38,7 @@ class PagePrinting {
   GRef<GtkPageSetup> pageSetup_;
   std::vector<GRef<WebKitPrintOperation>> printing_;  // the Print command's, sent, until they finish
   // What an operation's handlers hold: they outlive this object when it goes first.
-  const std::shared_ptr<PagePrinting*> alive_ = std::make_shared<PagePrinting*>(this);
+  const WeakAnchor<PagePrinting> anchor_{this};
   SignalConnections connections_;
 };
 

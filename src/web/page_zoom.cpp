@@ -2,7 +2,7 @@
 
 #include <webkit2/webkit2.h>
 
-#include "web/zoom_levels.h"
+#include "web/rules/zoom_levels.h"
 
 namespace quorvel {
 
@@ -29,11 +29,14 @@ PageZoom::PageZoom(WebKitWebView* webView, std::string zoomFile)
   // smooth scrolling counts in notches too.
   connections_.add(webView, "scroll-event", G_CALLBACK(+[](GtkWidget*, GdkEventScroll* event, PageZoom* self) -> gboolean {
                      if (!(event->state & GDK_CONTROL_MASK)) return FALSE;
-                     if (event->direction == GDK_SCROLL_UP) self->wheelMoved_ -= 1;
-                     if (event->direction == GDK_SCROLL_DOWN) self->wheelMoved_ += 1;
-                     if (event->direction == GDK_SCROLL_SMOOTH) self->wheelMoved_ += event->delta_y;
-                     for (; self->wheelMoved_ <= -1; self->wheelMoved_ += 1) self->zoomIn();
-                     for (; self->wheelMoved_ >= 1; self->wheelMoved_ -= 1) self->zoomOut();
+                     double delta = event->direction == GDK_SCROLL_UP     ? -1
+                                    : event->direction == GDK_SCROLL_DOWN ? 1
+                                    : event->direction == GDK_SCROLL_SMOOTH ? event->delta_y
+                                                                            : 0;
+                     for (int n = wheelNotches(self->wheelMoved_, delta); n != 0; n += n < 0 ? 1 : -1) {
+                       if (n < 0) self->zoomIn();
+                       if (n > 0) self->zoomOut();
+                     }
                      return TRUE;
                    }),
                    this);
@@ -47,8 +50,8 @@ void PageZoom::setZoom(double zoom) {
   auto clamped = clampZoom(zoom);
   if (!clamped) return;
   webkit_web_view_set_zoom_level(webView_, *clamped);
-  if (auto failure = saveZoomFile(zoomFile_, webkit_web_view_get_zoom_level(webView_))) {
-    g_warning("Couldn't save page zoom: %s", failure->c_str());
+  if (auto saved = saveZoomFile(zoomFile_, webkit_web_view_get_zoom_level(webView_)); !saved) {
+    g_warning("Couldn't save page zoom: %s", saved.error().message().c_str());
   }
 }
 

@@ -7,7 +7,8 @@
 
 #include "base/glib_ptr.h"
 
-#include <webkit2/webkit2.h>
+typedef struct _GtkGesture GtkGesture;
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 

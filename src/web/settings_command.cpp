@@ -3,34 +3,32 @@
 #include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
-#include "web/navigation_rules.h"
+#include "web/rules/navigation_rules.h"
 
 namespace quorvel {
 
 SettingsCommand::SettingsCommand(WebKitWebView* webView, std::string plainSettingsURL)
-    : webView_(webView), plainSettingsURL_(std::make_shared<const std::string>(std::move(plainSettingsURL))) {}
+    : webView_(webView), plainSettingsURL_(std::move(plainSettingsURL)) {}
 
 void SettingsCommand::openSettings() {
   GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(webView_));
   if (gtk_widget_is_toplevel(top)) gtk_window_present(GTK_WINDOW(top));
   gtk_widget_grab_focus(GTK_WIDGET(webView_));
   // The answer holds this command weakly: a command gone meanwhile loads nothing.
-  auto* weak = new std::weak_ptr<const std::string>(plainSettingsURL_);
   webkit_web_view_evaluate_javascript(
       webView_, linkScript, -1, nullptr, nullptr, nullptr,
       [](GObject* view, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<std::weak_ptr<const std::string>> owner(static_cast<std::weak_ptr<const std::string>*>(data));
-        auto fallback = owner->lock();
+        SettingsCommand* self = WeakOwner<SettingsCommand>::take(data).get();
         auto value = GRef<JSCValue>::adopt(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr));
-        if (!fallback) return;
-        std::string url = *fallback;
+        if (!self) return;
+        std::string url = self->plainSettingsURL_;
         if (value && jsc_value_is_string(value.get())) {
           GCharPtr href(jsc_value_to_string(value.get()));
           if (parsePageURL(href.get())) url = href.get();
         }
         webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), url.c_str());
       },
-      weak);
+      anchor_.weak().data());
 }
 
 }  // namespace quorvel

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "base/glib_ptr.h"
+
 typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
@@ -21,7 +23,8 @@ class SettingsCommand {
 
  private:
   WebKitWebView* webView_;
-  std::shared_ptr<const std::string> plainSettingsURL_;  // shared with answers still to come
+  const std::string plainSettingsURL_;
+  const WeakAnchor<SettingsCommand> anchor_{this};  // held weakly by the page's answers
 };
 
 }  // namespace quorvel

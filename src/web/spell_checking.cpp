@@ -4,7 +4,7 @@
 #include <webkit2/webkit2.h>
 
 #include "base/glib_ptr.h"
-#include "web/spelling_languages.h"
+#include "web/rules/spelling_languages.h"
 
 namespace quorvel {
 namespace {

@@ -1,5 +1,7 @@
 #include "web/swipe_gestures.h"
 
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 namespace quorvel {
 
 SwipeGestures::SwipeGestures(WebKitWebView* webView)
@@ -16,12 +18,11 @@ SwipeGestures::SwipeGestures(WebKitWebView* webView)
 void SwipeGestures::update() {
   bool canSwipe = false;
   if (seat_) {
-    GList* devices = gdk_seat_get_slaves(seat_.get(), GDK_SEAT_CAPABILITY_ALL);
-    for (GList* item = devices; item; item = item->next) {
+    ListPtr devices(gdk_seat_get_slaves(seat_.get(), GDK_SEAT_CAPABILITY_ALL));
+    for (GList* item = devices.get(); item; item = item->next) {
       GdkInputSource source = gdk_device_get_source(GDK_DEVICE(item->data));
       if (source == GDK_SOURCE_TOUCHPAD || source == GDK_SOURCE_TOUCHSCREEN) canSwipe = true;
     }
-    g_list_free(devices);
   }
   WebKitSettings* settings = webkit_web_view_get_settings(webView_.get());
   if (webkit_settings_get_enable_back_forward_navigation_gestures(settings) != canSwipe) {

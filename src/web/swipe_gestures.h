@@ -5,10 +5,10 @@
 // after a hundred pages), for the swipe to show; with no such device nobody can
 // swipe, and the snapshots are only a cost. A device plugged in later turns it on.
 
-#include <gtk/gtk.h>
-#include <webkit2/webkit2.h>
-
 #include "base/glib_ptr.h"
+
+typedef struct _GdkSeat GdkSeat;
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace quorvel {
 

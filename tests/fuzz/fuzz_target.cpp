@@ -12,11 +12,11 @@
 #include "launch/launch_settings.h"
 #include "server/secret_key_base.h"
 #include "server/stale_cleanup.h"
-#include "shell/window_state.h"
+#include "shell/model/window_state.h"
 #include "update/update_feed.h"
 #include "update/update_signature.h"
-#include "web/navigation_rules.h"
-#include "web/zoom_levels.h"
+#include "web/rules/navigation_rules.h"
+#include "web/rules/zoom_levels.h"
 
 using namespace quorvel;
 

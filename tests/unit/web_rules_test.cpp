@@ -9,15 +9,15 @@
 #include <tuple>
 
 #include "test_support.h"
-#include "web/context_menu_rules.h"
-#include "web/cursor_idle.h"
-#include "web/download_file.h"
-#include "web/download_name.h"
-#include "web/navigation_rules.h"
-#include "web/notification_text.h"
-#include "web/permission_rules.h"
-#include "web/spelling_languages.h"
-#include "web/zoom_levels.h"
+#include "web/rules/context_menu_rules.h"
+#include "web/rules/cursor_idle.h"
+#include "web/rules/download_file.h"
+#include "web/rules/download_name.h"
+#include "web/rules/navigation_rules.h"
+#include "web/rules/notification_text.h"
+#include "web/rules/permission_rules.h"
+#include "web/rules/spelling_languages.h"
+#include "web/rules/zoom_levels.h"
 
 namespace quorvel {
 namespace {
@@ -51,6 +51,12 @@ TEST(NavigationRules, LocalPagesStayForeignOnesGoToTheDesktop) {
                         url && loadsWithToken(*url, kServer) ? 'T' : '-'};
     EXPECT_EQ(outcome, row.outcome) << row.url;
   }
+  // Saved: the server's files the window cannot show or that come as attachments, no one else's.
+  EXPECT_TRUE(savedAsDownload("http://127.0.0.1:3789/r.csv", kServer, true, true));
+  EXPECT_TRUE(savedAsDownload("blob:http://127.0.0.1:3789/0b1c", kServer, false, false));
+  EXPECT_FALSE(savedAsDownload("http://127.0.0.1:3789/", kServer, true, false));
+  for (const char* url : {"https://example.com/r.csv", "data:text/csv,1", "http://127.0.0.1:3790/r.csv"})
+    EXPECT_FALSE(savedAsDownload(url, kServer, false, true)) << url;
 }
 
 TEST(PermissionRules, NotificationsForTheServersOriginOnly) {
@@ -167,6 +173,14 @@ TEST(NotificationText, ThePagesBodyIsEscapedOnlyForServersThatReadMarkup) {
   for (auto [capabilities, sent] : {std::pair{"(['body', 'body-markup'],)", "a &amp; &lt;b&gt;"}, {"(['body'],)", "a & <b>"},
                                     {"('body-markup',)", "a & <b>"}, {"", "a & <b>"}})  // not an answer, or none
     EXPECT_EQ(notificationBody("a & <b>", VariantPtr(g_variant_parse(nullptr, capabilities, nullptr, nullptr, nullptr)).get()), sent);
+  using K = ServerSignal::Kind;  // the server's signals: of another shape or name, nothing read
+  const struct { const char* name; const char* parameters; ServerSignal read; } signals[] = {
+      {"ActionInvoked", "(uint32 7, 'default')", {K::Action, 7, "default"}}, {"ActivationToken", "(uint32 7, 't')", {K::ActivationToken, 7, "t"}},
+      {"NotificationClosed", "(uint32 7, uint32 2)", {K::Closed, 7}}, {"NotificationClosed", "(uint32 7, 'default')", {}},
+      {"ActionInvoked", "(7, 'default')", {}}, {"Closed", "(uint32 7, uint32 2)", {}}};
+  for (const auto& row : signals)
+    EXPECT_EQ(readServerSignal(row.name, VariantPtr(g_variant_parse(nullptr, row.parameters, nullptr, nullptr, nullptr)).get()), row.read)
+        << row.name << row.parameters;
 }
 
 TEST(ZoomLevels, SteppingClampingAndPinching) {
@@ -183,6 +197,14 @@ TEST(ZoomLevels, SteppingClampingAndPinching) {
   EXPECT_FALSE(clampZoom(NAN) || clampZoom(INFINITY));
   EXPECT_DOUBLE_EQ(pinchedZoom(1.0, 1.2, 1.0), 1.2);
   EXPECT_DOUBLE_EQ(pinchedZoom(1.5, 1.2, 1.2), 1.5) << "only the change since the last message counts";
+  // Wheel deltas in a row, and the notches each one makes.
+  const struct { std::vector<double> deltas, notches; } wheel[] = {
+      {{-1, 1, 1}, {-1, 1, 1}}, {{0.4, 0.4, 0.4, -0.3}, {0, 0, 1, 0}}, {{-2.5, -0.5}, {-2, -1}},
+      {{1e300, 1}, {12, 1}}, {{NAN, -1}, {0, -1}}, {{-INFINITY, 0.5}, {0, 0}}};
+  for (const auto& row : wheel) {
+    double pending = 0;
+    for (std::size_t i = 0; i < row.deltas.size(); ++i) EXPECT_EQ(wheelNotches(pending, row.deltas[i]), row.notches[i]) << i;
+  }
 }
 
 TEST(ZoomLevels, TheFileHoldsOneNumberWrittenShortest) {
@@ -197,13 +219,31 @@ TEST(ZoomLevels, TheFileHoldsOneNumberWrittenShortest) {
   test::TempDir dir;
   const std::string path = dir.path() + "/new/page-zoom";
   EXPECT_FALSE(readZoomFile(path));
-  EXPECT_FALSE(saveZoomFile(path, 1.1));
+  EXPECT_TRUE(saveZoomFile(path, 1.1).ok());
   EXPECT_EQ(test::readFile(path), "1.1");
   EXPECT_EQ(readZoomFile(path), 1.1);
   test::writeFile(path, "\xff" "1.1");
   EXPECT_FALSE(readZoomFile(path)) << "not UTF-8";
   test::writeFile(dir.path() + "/occupied", "a file where the folder belongs");
-  EXPECT_TRUE(saveZoomFile(dir.path() + "/occupied/page-zoom", 2.0));
+  EXPECT_FALSE(saveZoomFile(dir.path() + "/occupied/page-zoom", 2.0).ok());
+}
+
+TEST(CursorIdle, ElementFullScreenIsReachedWhenTheWindowSaysSo) {
+  // E(lement enters), L(eaves), the window F(ull screen) or N(ot); then each state: n(ot), e(ntering), i(n), x (exiting).
+  const struct { const char* events; const char* states; } rows[] = {
+      {"ENF", "eei"}, {"EFLN", "eixn"}, {"FE", "ni"}, {"EFN", "ein"}, {"EFLF", "eixx"}, {"EL", "ex"}};
+  for (const auto& row : rows) {
+    FullScreen state = FullScreen::Not;
+    bool full = false;
+    std::string states;
+    for (const char* c = row.events; *c; ++c) {
+      if (*c == 'F' || *c == 'N') full = *c == 'F';
+      auto event = *c == 'E' ? FullScreenEvent::ElementEnters : *c == 'L' ? FullScreenEvent::ElementLeaves : FullScreenEvent::WindowChanged;
+      state = nextFullScreen(state, event, full);
+      states += "neix"[static_cast<int>(state)];
+    }
+    EXPECT_EQ(states, row.states) << row.events;
+  }
 }
 
 TEST(CursorIdle, HiddenAfterRestingInElementFullScreenWhileActive) {
@@ -212,7 +252,7 @@ TEST(CursorIdle, HiddenAfterRestingInElementFullScreenWhileActive) {
   // before a sample while the window is not active. The samples that hide it.
   const struct { const char* samples; std::vector<int> hides; } rows[] = {
       {"RRRRRRRR", {5}}, {"rrrrrrrr", {}}, {"R~R~R~R~R~R~R~R", {}}, {"rrrrrrrrrrrrrrrrrrrrRR", {21}},
-      {"RRRRRRMRRRRRRRR", {5, 12}}, {"RRRRRRBRRRRRR", {5}}, {"RRRRRRMRRR", {5}}};
+      {"RRRRRRMRRRRRRRR", {5, 12}}, {"RRRRRRBRRRRRR", {5, 12}}, {"RRRRRRMRRR", {5}}, {"RRBRRRRRR", {8}}};
   for (const auto& row : rows) {
     CursorIdle idle({0, 0}, 0);
     Point at;
@@ -222,6 +262,7 @@ TEST(CursorIdle, HiddenAfterRestingInElementFullScreenWhileActive) {
       if (*c == '~') continue;
       const bool active = c == row.samples || c[-1] != '~';
       if (std::tolower(*c) == 'm') at.x += 1;
+      if (std::tolower(*c) == 'b') idle.moved((sample + 0.5) * CursorIdle::tickInterval);
       if (idle.tick(at, ++sample * CursorIdle::tickInterval, std::isupper(*c), active)) hides.push_back(sample);
     }
     EXPECT_EQ(hides, row.hides) << row.samples;
