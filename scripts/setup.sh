@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev libplist-dev libxml2-dev nettle-dev
+  libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev libplist-dev libxml2-dev nettle-dev openssl
   libenchant-2-dev hunspell-en-us
   libgtest-dev clang libclang-rt-dev
   xvfb xauth xdotool imagemagick x11-utils metacity dbus-daemon
