@@ -49,7 +49,7 @@ struct UpdateChecker::State : std::enable_shared_from_this<State> {
   std::string offeredVersion;
   std::unique_ptr<UpdateDownload> download;
   std::unique_ptr<PackageInstaller> installer;
-  GRef<SoupSession> session;
+  GRef<SoupSession> session_;    // made at the first fetch: a copy that never checks makes none
   GRef<GCancellable> running;    // set while a check is under way
   Mode mode = Mode::Quiet;
   guint timer = 0;
@@ -60,6 +60,13 @@ struct UpdateChecker::State : std::enable_shared_from_this<State> {
     g_clear_handle_id(&timer, g_source_remove);
   }
 
+  SoupSession* session() {
+    if (!session_) {
+      session_ = GRef<SoupSession>::adopt(soup_session_new());
+      soup_session_set_timeout(session_.get(), kFetchTimeoutSeconds);
+    }
+    return session_.get();
+  }
   void check(Mode requested);
   void finish(const Result<UpdateVerdict>& verdict);
   void fail(const std::string& reason) { finish(AppError(reason)); }
@@ -100,13 +107,9 @@ void UpdateChecker::State::check(Mode requested) {
     answer(AppError("The update feed address is not a valid URL."));
     return;
   }
-  if (!session) {
-    session = GRef<SoupSession>::adopt(soup_session_new());
-    soup_session_set_timeout(session.get(), kFetchTimeoutSeconds);
-  }
   running = GRef<GCancellable>::adopt(g_cancellable_new());
   // A checker gone meanwhile ends the chain.
-  fetchFeed(session.get(), message.get(), running.get(), kMaxFeedBytes,
+  fetchFeed(session(), message.get(), running.get(), kMaxFeedBytes,
             [owner = weak_from_this()](const Result<std::string>& body) {
               auto state = owner.lock();
               if (!state) return;
@@ -179,15 +182,11 @@ void UpdateChecker::State::install() {
   auto length = parseLength(e.length);
   // The offer said so already; nothing unverifiable is fetched.
   if (whyNotInstallable(key, e) || !signature || !length) return;
-  if (!session) {
-    session = GRef<SoupSession>::adopt(soup_session_new());
-    soup_session_set_timeout(session.get(), kFetchTimeoutSeconds);
-  }
   const std::string status = "Downloading Quorvel " + offeredVersion + "…";
   if (view.progress) view.progress(status, 0, true);
   std::weak_ptr<State> weak = weak_from_this();
   download = std::make_unique<UpdateDownload>(
-      session.get(), e.url, *length, *key, *signature,
+      session(), e.url, *length, *key, *signature,
       UpdateDownload::Events{[weak, status](double fraction) {
                                auto self = weak.lock();
                                if (self && self->view.progress) self->view.progress(status, fraction, true);

@@ -31,11 +31,11 @@ std::string pattern(const std::string& host) {
   return escaped;
 }
 
-void finish(const std::shared_ptr<State>& state, FilterPtr filter, GError* error, const char* how) {
+void finish(const std::shared_ptr<State>& state, FilterPtr filter, const GErrorHolder* error, const char* how) {
   if (filter) {
     webkit_user_content_manager_add_filter(state->manager.get(), filter.get());
   } else {
-    g_warning("Other sites' requests to the server may carry its launch token: %s", error ? error->message : "");
+    g_warning("Other sites' requests to the server may carry its launch token: %s", error ? error->message().c_str() : "");
   }
   g_debug("The launch token's content filter %s in %.1f ms", how, (g_get_monotonic_time() - state->started) / 1000.0);
   state->ready = true;
@@ -48,10 +48,9 @@ void finish(const std::shared_ptr<State>& state, FilterPtr filter, GError* error
 
 void saved(GObject* store, GAsyncResult* result, gpointer data) {
   std::unique_ptr<std::weak_ptr<State>> owner(static_cast<std::weak_ptr<State>*>(data));
-  GError* error = nullptr;
-  FilterPtr filter(webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, &error));
-  if (auto state = owner->lock()) finish(state, std::move(filter), error, "compiled");
-  g_clear_error(&error);
+  GErrorHolder error;
+  FilterPtr filter(webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, error.out()));
+  if (auto state = owner->lock()) finish(state, std::move(filter), &error, "compiled");
 }
 
 void loaded(GObject* store, GAsyncResult* result, gpointer data) {
