@@ -2,11 +2,12 @@
 
 #include <fcntl.h>
 #include <glib-unix.h>
+#include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <condition_variable>
 #include <mutex>
 
 #include <glib.h>
@@ -62,7 +63,6 @@ struct ServerController::Shared : std::enable_shared_from_this<Shared> {
   bool logBegun = false;      // start work only
 
   std::mutex mutex;
-  std::condition_variable wake;
   bool cancelled = false;                  // guarded by mutex
   std::shared_ptr<ChildProcess> process;   // guarded by mutex
   const UniqueFd cancelFd{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};  // readable once cancelled
@@ -76,19 +76,39 @@ struct ServerController::Shared : std::enable_shared_from_this<Shared> {
       std::lock_guard lock(mutex);
       cancelled = true;
     }
-    wake.notify_all();
     eventfd_write(cancelFd.get(), 1);
   }
   void watchForTheEnd();
 
   Status run();
   Status waitUntilUp(ChildProcess& child, HttpProbe& probe, const HttpRequest& readiness);
-  // False when cancelled meanwhile.
-  bool pause(std::chrono::milliseconds duration) {
-    std::unique_lock lock(mutex);
-    return !wake.wait_for(lock, duration, [this] { return cancelled; });
-  }
+  bool pause(const UniqueFd& output);
 };
+
+// The pause between readiness probes, cut short when the server writes to its log:
+// it says so as it begins to listen, and a ready server should not wait out the
+// rest of a pause. False when cancelled meanwhile.
+bool ServerController::Shared::pause(const UniqueFd& output) {
+  const auto until = Clock::now() + timings.readinessPause;
+  pollfd fds[2] = {{cancelFd.get(), POLLIN, 0}, {output.get(), POLLIN, 0}};
+  for (auto left = timings.readinessPause; left.count() > 0;
+       left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now())) {
+    int ready = poll(fds, output ? 2 : 1, static_cast<int>(left.count()));
+    if (ready < 0 && errno != EINTR) break;
+    if (fds[0].revents) return false;
+    if (ready > 0 && fds[1].revents) {
+      // A burst of lines is one wake, and a chatty boot at most a probe per settle.
+      constexpr std::chrono::milliseconds settle{10};
+      if (poll(fds, 1, static_cast<int>(settle.count())) > 0) return false;
+      char events[4096];
+      while (read(output.get(), events, sizeof events) > 0) {
+      }
+      return true;
+    }
+  }
+  std::lock_guard lock(mutex);
+  return !cancelled;
+}
 
 Status ServerController::Shared::run() {
   if (g_mkdir_with_parents(settings.supportDir.c_str(), 0755) != 0) {
@@ -140,6 +160,9 @@ Status ServerController::Shared::run() {
 Status ServerController::Shared::waitUntilUp(ChildProcess& child, HttpProbe& probe,
                                              const HttpRequest& readiness) {
   const auto deadline = Clock::now() + timings.readinessDeadline;
+  UniqueFd output(inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+  // Without the watch, the pauses are waited out in full.
+  if (output && inotify_add_watch(output.get(), settings.logFile.c_str(), IN_MODIFY) < 0) output = UniqueFd();
   while (Clock::now() < deadline) {
     if (!child.isRunning()) {
       child.waitUntilExit();
@@ -149,7 +172,7 @@ Status ServerController::Shared::waitUntilUp(ChildProcess& child, HttpProbe& pro
       logMilestone("server ready");
       return success();
     }
-    if (!pause(timings.readinessPause)) return cancelledError();
+    if (!pause(output)) return cancelledError();
   }
   return AppError(std::string(notReadyMessage));
 }

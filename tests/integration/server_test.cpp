@@ -139,6 +139,13 @@ TEST_F(ServerControllerTest, PreparesLaunchesWaitsForThe200AndStopsPolitely) {
   controller.stop();  // an ended child: nothing to do
 }
 
+TEST_F(ServerControllerTest, AServerThatStartsListeningIsProbedWhenItSaysSoNotAfterThePause) {
+  configure("ready_after_ms=300\n");
+  ServerController controller(settings, {30s, 20s, 1s, 1s, 1s});
+  EXPECT_LT(secondsFor([&] { EXPECT_EQ(startAndWait(controller, 25s), "success"); }), 10);
+  controller.stop();
+}
+
 TEST_F(ServerControllerTest, EveryWayOfFailingHasItsMessage) {
   writeFile(settings.home + "/Library/Application Support", "a file where the data folder belongs");
   EXPECT_TRUE(has(start(), settings.supportDir) && !exists(settings.logDir)) << "nothing after the first step";
