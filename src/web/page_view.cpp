@@ -141,10 +141,15 @@ void PageView::watch() {
                      if (event == WEBKIT_LOAD_FINISHED && !self->firstLoadLogged_) {
                        self->firstLoadLogged_ = true;
                        logMilestone("first page load finished");
-                       // Nobody types before the first page is there, and the dictionaries
-                       // would hold up the main thread on the way to it.
-                       enableSpellChecking(webkit_web_view_get_context(self->webView_));
                      }
+                   }),
+                   this, G_CONNECT_SWAPPED);
+  // The dictionaries wait until the user first types into the page; enabled before
+  // WebKit has the key, so that the first word is checked too.
+  connections_.add(webView_, "key-press-event", G_CALLBACK(+[](PageView* self) -> gboolean {
+                     if (!self->spelling_) enableSpellChecking(webkit_web_view_get_context(self->webView_));
+                     self->spelling_ = true;
+                     return FALSE;
                    }),
                    this, G_CONNECT_SWAPPED);
   connections_.add(webView_, "enter-fullscreen", G_CALLBACK(+[](PageView* self) -> gboolean {

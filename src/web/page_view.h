@@ -79,6 +79,7 @@ class PageView {
   SignalConnections connections_;
   bool navigating_ = false;  // from a navigation's start until its page commits
   bool firstByteLogged_ = false, firstLoadLogged_ = false;
+  bool spelling_ = false;  // dictionaries loaded
 };
 
 }  // namespace quorvel

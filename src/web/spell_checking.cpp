@@ -7,9 +7,8 @@
 #include "web/rules/spelling_languages.h"
 
 namespace quorvel {
-namespace {
 
-void useTheLocalesDictionaries(WebKitWebContext* context) {
+void enableSpellChecking(WebKitWebContext* context) {
   std::set<std::string> dictionaries;
   if (CPtr<EnchantBroker, enchant_broker_free> broker{enchant_broker_init()}) {
     enchant_broker_list_dicts(
@@ -28,21 +27,6 @@ void useTheLocalesDictionaries(WebKitWebContext* context) {
   g_debug("Spell checking in %s", takeString(g_strjoinv(", ", const_cast<char**>(languages.data()))).c_str());
   webkit_web_context_set_spell_checking_enabled(context, TRUE);
   webkit_web_context_set_spell_checking_languages(context, languages.data());
-}
-
-}  // namespace
-
-void enableSpellChecking(WebKitWebContext* context) {
-  // Finding and loading the dictionaries takes 20 to 40 ms of the main thread:
-  // only when it has nothing else to do.
-  using Weak = GWeak<WebKitWebContext>;
-  g_idle_add_full(
-      G_PRIORITY_LOW,
-      [](gpointer weak) {
-        if (auto alive = static_cast<Weak*>(weak)->get()) useTheLocalesDictionaries(alive.get());
-        return G_SOURCE_REMOVE;
-      },
-      new Weak(context), [](gpointer weak) { delete static_cast<Weak*>(weak); });
 }
 
 }  // namespace quorvel

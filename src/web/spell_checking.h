@@ -6,7 +6,8 @@ typedef struct _WebKitWebContext WebKitWebContext;
 
 namespace quorvel {
 
-// Once the main loop has nothing more urgent to do.
+// Loads the dictionaries (memory, and 20 to 40 ms of the calling thread) and
+// tells the web process; call it before handing on the key that needs them.
 void enableSpellChecking(WebKitWebContext* context);
 
 }  // namespace quorvel
