@@ -22,6 +22,7 @@ import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
+from urllib.parse import unquote
 
 BUILD, FLOOR, RUNS = Path(sys.argv[1]), Path(sys.argv[2]), int(sys.argv[3])
 IDLE_SECONDS = int(os.environ.get("BENCH_IDLE_SECONDS", "30"))
@@ -40,7 +41,7 @@ class Recorder:
     # Beacons from the pages, with their arrival time; /go holds the page's
     # request until the idle measurements are done, then the navigations begin.
     def __init__(self):
-        self.port, self.beacons, self.lock = free_port(), {}, threading.Condition()
+        self.port, self.beacons, self.timings, self.lock = free_port(), {}, {}, threading.Condition()
         self.go = threading.Event()
         recorder = self
 
@@ -49,8 +50,12 @@ class Recorder:
                 if self.path.startswith("/go"):
                     recorder.go.wait()
                 elif self.path.startswith("/beacon?"):
+                    kind, _, timing = self.path.split("?", 1)[1].partition("&")
                     with recorder.lock:
-                        recorder.beacons.setdefault(self.path.split("?", 1)[1], time.monotonic())
+                        recorder.beacons.setdefault(kind, time.monotonic())
+                        if timing:
+                            recorder.timings[kind] = {unquote(k): float(v) for k, v in
+                                                      (pair.split("=") for pair in timing.split("&"))}
                         recorder.lock.notify_all()
                 self.send_response(204)
                 self.send_header("Access-Control-Allow-Origin", "*")
@@ -68,6 +73,7 @@ class Recorder:
     def reset(self):
         with self.lock:
             self.beacons.clear()
+            self.timings.clear()
         self.go.clear()
 
     def wait(self, kind, timeout):
@@ -82,7 +88,10 @@ def write_pages(www, recorder_port):
     text = "<p>" + "A page of an application that runs on this computer. " * 20 + "</p>"
     (www / "index.html").write_text(
         f"<!doctype html><title>Bench</title><h1>First page</h1>{text}<script>"
-        f"addEventListener('load', () => {{ navigator.sendBeacon('{beacon}/beacon?load');"
+        # The engine's own times (ms since the epoch) of the steps to it, for the milestones.
+        f"addEventListener('load', () => {{ const t = performance.timing;"
+        f" navigator.sendBeacon('{beacon}/beacon?load&load%20asked=' + t.navigationStart +"
+        " '&first%20byte=' + t.responseStart + '&DOM%20ready=' + t.domContentLoadedEventStart);"
         f" fetch('{beacon}/go', {{mode: 'no-cors'}}).then(() => location.href = 'a.html?n=1'); }});</script>")
     # Two pages that take turns; the last one says so. After the load event, so that
     # each navigation adds to the history as a click would.
@@ -126,6 +135,36 @@ def tree(root, server_exe):
     return [p for p in descendants(root) if p not in excluded], (server[0] if server else None)
 
 
+def started(pid):
+    # When a process began, in seconds since boot (clock ticks: 10 ms steps), and its command line.
+    try:
+        fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+        return int(fields[19]) / os.sysconf("SC_CLK_TCK"), Path(f"/proc/{pid}/cmdline").read_bytes()
+    except OSError:
+        return None, b""
+
+
+# Helper processes by their command line: WebKit's, then Chromium's.
+HELPERS = {"web process started": (b"WebKitWebProcess", b"--type=renderer"),
+           "network process started": (b"WebKitNetworkProcess", b"NetworkService")}
+
+
+def milestones(launch, recorder):
+    # Common to every program, in ms since its start: its helper processes' start
+    # (from /proc, in 10 ms steps), then the page's own times from the engine.
+    row = {}
+    begun, _ = started(launch.process.pid)
+    for name, marks in HELPERS.items():
+        times = [t for t, cmdline in map(started, descendants(launch.process.pid)[1:])
+                 if t is not None and any(mark in cmdline for mark in marks)]
+        if begun is not None and times:
+            row[name] = (min(times) - begun) * 1000
+    for name, epoch_ms in recorder.timings.get("load", {}).items():
+        if epoch_ms > 0:
+            row[name] = epoch_ms - launch.wall_start * 1000
+    return row
+
+
 def pss_mib(pids):
     total = 0
     for pid in pids:
@@ -157,7 +196,7 @@ class Launch:
         env = dict(env, HOME=str(self.home), XDG_CONFIG_HOME=f"{self.home}/.config",
                    XDG_DATA_HOME=f"{self.home}/.local/share", XDG_CACHE_HOME=f"{self.home}/.cache",
                    QUORVEL_HOME=str(self.home), G_MESSAGES_DEBUG="Quorvel")
-        self.start = time.monotonic()
+        self.start, self.wall_start = time.monotonic(), time.time()
         self.process = subprocess.Popen(argv, env=env, cwd=self.home, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         threading.Thread(target=self._read, daemon=True).start()
@@ -212,10 +251,11 @@ def measure(launch, recorder, results):
         launch.quit()
         return
     row = {"first page": (loaded - launch.start) * 1000}
-    for name in ("settings ready", "server launched", "window shown", "web process started", "server ready",
-                 "first byte", "first page load finished"):
+    row.update({f"milestone: {name}": ms for name, ms in milestones(launch, recorder).items()})
+    for name in ("settings ready", "server launched", "window shown", "web process ready", "server ready"):
         if launch.name == "Quorvel" and (ms := launch.milestone(name, 1)) is not None:
-            row[f"milestone: {name}"] = ms
+            row[f"milestone: Quorvel's {name}"] = ms
+    row["milestone: first page (beacon)"] = row["first page"]
     time.sleep(SETTLE)
     row["PSS after load"] = pss_mib(tree(launch.process.pid, launch.server_exe)[0])
     before = ticks(tree(launch.process.pid, launch.server_exe)[0])
@@ -324,10 +364,11 @@ def report(results, sample_rows, names):
         floor, ours = median(results.get("floor", {}).get(key, [])), median(results.get("Quorvel", {}).get(key, []))
         ratio = f"{ours / floor:.2f}x" if floor and ours is not None and unit in (" ms", " MiB") else ""
         print(f"{title:34}" + "".join(f"{cell(n, key, unit):>12}" for n in names) + f"{ratio:>10}")
-    print("\nQuorvel's milestones with the stand-in server (ms since start, as logged):")
-    milestones = [k for k in results.get("Quorvel", {}) if k.startswith("milestone: ")]
-    for key in sorted(milestones, key=lambda k: median(results["Quorvel"][k])):
-        print(f"  {key[11:]:32}{median(results['Quorvel'][key]):8.0f} ms")
+    print("\nMilestones, medians in ms since the program's start (helpers' starts in 10 ms steps):")
+    print(f"{'':34}" + "".join(f"{n:>12}" for n in names))
+    keys = {k for n in names for k in results.get(n, {}) if k.startswith("milestone: ")}
+    for key in sorted(keys, key=lambda k: min(median(results[n][k]) for n in names if k in results.get(n, {}))):
+        print(f"  {key[11:]:32}" + "".join(f"{cell(n, key, ''):>12}" for n in names))
     print("\n(b) Quorvel with the sample application (build/Quorvel.app):")
     for key in ("server ready", "first page", "SIGTERM to exit", "server exit to exit"):
         value = median(sample_rows.get(key, []))
@@ -351,6 +392,9 @@ def verdicts(results, sample_rows):
          None if chromium_page is None else page is not None and page < chromium_page),
         ("(b) first page ≤ server ready + 120 ms", ready is not None and sample_page is not None
          and sample_page <= ready + 120),
+        ("PSS ≤ the floor's", (m("Quorvel", "PSS after load") or 1e9) <= (m("floor", "PSS after load") or 0)),
+        ("idle CPU ticks ≤ the floor's", (m("Quorvel", "idle CPU ticks") if m("Quorvel", "idle CPU ticks") is not None
+                                           else 1e9) <= (m("floor", "idle CPU ticks") or 0)),
         ("PSS ≤ 0.95x the floor", (m("Quorvel", "PSS after load") or 1e9) <= 0.95 * (m("floor", "PSS after load") or 0)),
         ("PSS growth after navigations ≤ 5 %", (m("Quorvel", "PSS growth %") if m("Quorvel", "PSS growth %") is not None
                                                  else 1e9) <= 5),

@@ -13,7 +13,7 @@ void startWebProcess(WebKitWebView* webView) {
     auto value = GRef<JSCValue>::adopt(
         webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, error.out()));
     // No answer only when the view went first: nothing to report then.
-    if (value) logMilestone("web process started");
+    if (value) logMilestone("web process ready");
   };
   webkit_web_view_evaluate_javascript(webView, "0", -1, nullptr, nullptr, nullptr, answered, nullptr);
 }

@@ -8,7 +8,7 @@ namespace quorvel {
 
 // Runs an empty script in the view that has no page yet: WebKit launches the process
 // for it, without a load, a page or a back/forward entry. Logs the milestone "web
-// process started" once it has answered.
+// process ready" once it has answered.
 void startWebProcess(WebKitWebView* webView);
 
 }  // namespace quorvel
