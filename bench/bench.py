@@ -24,12 +24,13 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 from urllib.parse import unquote
 
-BUILD, FLOOR, RUNS = Path(sys.argv[1]), Path(sys.argv[2]), int(sys.argv[3])
+BUILD, FLOOR, RUNS = None, None, 0  # from the command line
 IDLE_SECONDS = int(os.environ.get("BENCH_IDLE_SECONDS", "30"))
 NAVIGATIONS = 100
 SETTLE = 3.0
 CHROMIUM = shutil.which("chromium")
 WORK = Path(tempfile.mkdtemp(prefix="quorvel-bench-"))
+ENVIRONMENT = dict(os.environ, GTK_A11Y="none", NO_AT_BRIDGE="1", GSETTINGS_BACKEND="memory")
 
 
 def free_port():
@@ -291,9 +292,9 @@ def quorvel_bundle(port):
     return contents / "Linux/quorvel", contents / "Resources/app/www", str(ruby)
 
 
-def main():
+def contestants():
+    # The recorder, each program as (name, argv, its server's executable), and what ends the stand-in site.
     recorder = Recorder()
-    env = dict(os.environ, GTK_A11Y="none", NO_AT_BRIDGE="1", GSETTINGS_BACKEND="memory")
     quorvel_port = free_port()
     quorvel, quorvel_www, quorvel_server = quorvel_bundle(quorvel_port)
     write_pages(quorvel_www, recorder.port)
@@ -310,6 +311,18 @@ def main():
         programs.append(("Chromium", [CHROMIUM, "--no-sandbox", "--no-first-run", "--no-default-browser-check",
                                       "--disable-background-networking", "--disable-component-update",
                                       "--disable-sync", "--window-size=1280,860", f"--app={site_url}"], ""))
+
+    def finish():
+        recorder.go.set()
+        site_server.terminate()
+        site_server.wait()
+        shutil.rmtree(WORK, ignore_errors=True)
+    return recorder, programs, finish
+
+
+def main():
+    recorder, programs, finish = contestants()
+    env = ENVIRONMENT
     sample = BUILD / "Quorvel.app/Contents/Linux/quorvel"
     sample_server = str(BUILD / "Quorvel.app/Contents/Resources/ruby/bin/ruby")
 
@@ -334,11 +347,8 @@ def main():
             for key, value in row.items():
                 if value is not None:
                     sample_rows.setdefault(key, []).append(value)
-    recorder.go.set()
-    site_server.terminate()
-    site_server.wait()
+    finish()
     report(results, sample_rows, [name for name, _, _ in programs])
-    shutil.rmtree(WORK, ignore_errors=True)
 
 
 def median(values):
@@ -409,4 +419,5 @@ def verdicts(results, sample_rows):
 
 
 if __name__ == "__main__":
+    BUILD, FLOOR, RUNS = Path(sys.argv[1]), Path(sys.argv[2]), int(sys.argv[3])
     main()

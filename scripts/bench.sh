@@ -5,7 +5,8 @@
 # the idle window (default 30). It reports; it never fails because of slowness.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs=${1:-4}
+runs=${1:-4} tool=bench/bench.py
+if [ "$runs" = --profile ]; then runs=1 tool=bench/profile.py; fi
 bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target bundle fake_server >/dev/null
@@ -20,6 +21,7 @@ exec xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" dbus-run-session -- s
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
     sleep 0.1
   done
-  python3 bench/bench.py "$@"; status=$?
+  tool=$1; shift
+  python3 "$tool" "$@"; status=$?
   kill $wm
-  exit $status' sh "$PWD/build" "$PWD/build/bench/floor" "$runs"
+  exit $status' sh "$tool" "$PWD/build" "$PWD/build/bench/floor" "$runs"
