@@ -55,7 +55,6 @@ PageNotifications::PageNotifications(WebKitWebView* webView) : webView_(webView)
 PageNotifications::~PageNotifications() {
   g_cancellable_cancel(cancellable_.get());
   if (subscription_) g_dbus_connection_signal_unsubscribe(bus_.get(), subscription_);
-  for (auto& [id, shown] : shown_) g_signal_handler_disconnect(shown.notification.get(), shown.closedHandler);
 }
 
 bool PageNotifications::show(WebKitNotification* notification) {
@@ -72,7 +71,7 @@ bool PageNotifications::show(WebKitNotification* notification) {
       }
       self->forget(goneId);
     };
-    shown.closedHandler = g_signal_connect_swapped(notification, "closed", G_CALLBACK(closed), this);
+    shown.closedHandler = connections_.add(notification, "closed", G_CALLBACK(closed), this, G_CONNECT_SWAPPED);
   }
   call("GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"),
        [](GObject* bus, GAsyncResult* result, gpointer data) {
@@ -147,7 +146,7 @@ void PageNotifications::serverSignal(const char* name, GVariant* parameters) {
 void PageNotifications::forget(std::uint64_t id) {
   auto shown = shown_.find(id);
   if (shown == shown_.end()) return;
-  g_signal_handler_disconnect(shown->second.notification.get(), shown->second.closedHandler);
+  connections_.disconnect(shown->second.closedHandler);
   shown_.erase(shown);
 }
 

@@ -35,14 +35,14 @@ void useTheLocalesDictionaries(WebKitWebContext* context) {
 void enableSpellChecking(WebKitWebContext* context) {
   // Finding and loading the dictionaries takes 20 to 40 ms of the main thread:
   // only when it has nothing else to do.
-  using Weak = GWeak<WebKitWebContext>;
+  using Owner = WeakOwner<WebKitWebContext>;
   g_idle_add_full(
       G_PRIORITY_LOW,
       [](gpointer weak) {
-        if (auto alive = static_cast<Weak*>(weak)->get()) useTheLocalesDictionaries(alive.get());
+        if (auto alive = static_cast<Owner*>(weak)->get()) useTheLocalesDictionaries(alive.get());
         return G_SOURCE_REMOVE;
       },
-      new Weak(context), [](gpointer weak) { delete static_cast<Weak*>(weak); });
+      Owner::object(context).data(), Owner::free);
 }
 
 }  // namespace quorvel
