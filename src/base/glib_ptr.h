@@ -135,14 +135,19 @@ class SignalConnections {
   std::vector<std::pair<std::unique_ptr<GWeak<GObject>>, gulong>> handlers_;
 };
 
+template <typename T>
+class WeakAnchor;
+
 // An owner held weakly across an asynchronous step, the one way here. An owner
-// kept in a shared_ptr is held as `WeakOwner<T>(shared)`; a GObject as
+// kept in a shared_ptr is held as `WeakOwner<T>(shared)`, a GObject as
 // `WeakOwner<T>::object(instance)`; any other keeps a `WeakAnchor<T> anchor_{this}`
 // and hands out `anchor_.weak()`. The step asks get(), null once the owner has
 // gone. What get() returns keeps a shared owner or a GObject alive while it is
-// held, on any thread; an anchored owner lives and dies on the main thread, where
-// a step only needs to ask. Through a C callback's user data: `weak.data()`, taken
-// back with `WeakOwner<T>::take(data)`, or freed by `WeakOwner<T>::free`.
+// held, on any thread. An anchored owner lives and dies on the main thread, and
+// what get() returns keeps it from nothing: once it has gone every step sees so,
+// also one run from inside another. Through a C callback's user data:
+// `weak.data()`, taken back with `WeakOwner<T>::take(data)` or freed by
+// `WeakOwner<T>::free`.
 template <typename T>
 class WeakOwner {
  public:
@@ -154,6 +159,7 @@ class WeakOwner {
   }
 
   std::shared_ptr<T> get() const {
+    if (anchored_) return std::shared_ptr<T>(std::shared_ptr<T>(), owner_.lock().get());
     if (!object_) return owner_.lock();
     auto* alive = static_cast<T*>(static_cast<gpointer>(object_->get().release()));
     if (!alive) return nullptr;
@@ -168,7 +174,9 @@ class WeakOwner {
   static void free(gpointer data) { delete static_cast<WeakOwner*>(data); }
 
  private:
+  friend class WeakAnchor<T>;
   std::weak_ptr<T> owner_;
+  bool anchored_ = false;
   std::shared_ptr<GWeak<GObject>> object_;
 };
 
@@ -178,7 +186,11 @@ class WeakAnchor {
   explicit WeakAnchor(T* owner) : alive_(owner, [](T*) {}) {}
   WeakAnchor(const WeakAnchor&) = delete;
   WeakAnchor& operator=(const WeakAnchor&) = delete;
-  WeakOwner<T> weak() const { return WeakOwner<T>(alive_); }
+  WeakOwner<T> weak() const {
+    WeakOwner<T> weak(alive_);
+    weak.anchored_ = true;
+    return weak;
+  }
 
  private:
   std::shared_ptr<T> alive_;  // deletes nothing: it only says that the owner is there
