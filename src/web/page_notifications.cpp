@@ -18,7 +18,7 @@ constexpr const char* kServer = "org.freedesktop.Notifications";
 constexpr const char* kPath = "/org/freedesktop/Notifications";
 
 struct Pending {
-  PageNotifications* self;
+  WeakOwner<PageNotifications> owner;
   std::uint64_t id;
 };
 
@@ -78,9 +78,9 @@ bool PageNotifications::show(WebKitNotification* notification) {
          std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
          GErrorHolder error;
          VariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, error.out()));
-         if (!g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) pending->self->notify(pending->id, reply.get());
+         if (auto self = pending->owner.get()) self->notify(pending->id, reply.get());
        },
-       new Pending{this, id});
+       new Pending{anchor_.weak(), id});
   return true;
 }
 
@@ -104,13 +104,14 @@ void PageNotifications::notify(std::uint64_t id, GVariant* capabilities) {
          std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
          GErrorHolder error;
          VariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, error.out()));
-         if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;
+         auto self = pending->owner.get();
+         if (!self) return;
          if (!reply) return g_debug("No notification shown: %s", error.message().c_str());
          std::uint32_t serverId = 0;
          g_variant_get(reply.get(), "(u)", &serverId);
-         pending->self->shownAs(pending->id, serverId);
+         self->shownAs(pending->id, serverId);
        },
-       new Pending{this, id});
+       new Pending{anchor_.weak(), id});
 }
 
 void PageNotifications::shownAs(std::uint64_t id, std::uint32_t serverId) {
