@@ -4,8 +4,10 @@
 
 #include <glib-object.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -43,8 +45,9 @@ class GRef {
   std::unique_ptr<T, GObjectDeleter> ptr_;
 };
 
-// A weak GObject reference: get() is empty once the object is gone. For
-// asynchronous callbacks that must not keep their target alive.
+// A weak GObject reference: get() is empty once the object is gone. What
+// WeakOwner and SignalConnections are made of; an asynchronous step holds its
+// owner through WeakOwner.
 template <typename T>
 class GWeak {
  public:
@@ -91,6 +94,8 @@ class GErrorHolder {
 
 // Signal handlers that are taken off when their owner goes, from every instance
 // still alive then: `connections_.add(webView, "load-changed", G_CALLBACK(f), this)`.
+// A handler that belongs to its instance alone (a dialog's answer) is connected
+// with forLifeOf, which frees its data when the instance goes.
 class SignalConnections {
  public:
   SignalConnections() = default;
@@ -98,16 +103,32 @@ class SignalConnections {
   SignalConnections& operator=(const SignalConnections&) = delete;
   ~SignalConnections() { disconnectAll(); }
 
-  void add(gpointer instance, const char* signal, GCallback handler, gpointer data,
-           GConnectFlags flags = G_CONNECT_DEFAULT) {
+  gulong add(gpointer instance, const char* signal, GCallback handler, gpointer data,
+             GConnectFlags flags = G_CONNECT_DEFAULT) {
     gulong id = g_signal_connect_data(instance, signal, handler, data, nullptr, flags);
     handlers_.push_back({std::make_unique<GWeak<GObject>>(G_OBJECT(instance)), id});
+    return id;
+  }
+  // One handler, by what add() returned.
+  void disconnect(gulong id) {
+    auto handler = std::find_if(handlers_.begin(), handlers_.end(), [id](const auto& h) { return h.second == id; });
+    if (handler == handlers_.end()) return;
+    if (auto alive = handler->first->get()) g_signal_handler_disconnect(alive.get(), id);
+    handlers_.erase(handler);
   }
   void disconnectAll() {
     for (auto& [instance, id] : handlers_) {
       if (auto alive = instance->get()) g_signal_handler_disconnect(alive.get(), id);
     }
     handlers_.clear();
+  }
+
+  // `data` (may be null) is deleted with the handler, when the instance goes.
+  template <typename Data = void>
+  static void forLifeOf(gpointer instance, const char* signal, GCallback handler, Data* data = nullptr) {
+    GClosureNotify drop = nullptr;
+    if constexpr (!std::is_void_v<Data>) drop = [](gpointer held, GClosure*) { delete static_cast<Data*>(held); };
+    g_signal_connect_data(instance, signal, handler, data, drop, G_CONNECT_DEFAULT);
   }
 
  private:
@@ -117,42 +138,62 @@ class SignalConnections {
 template <typename T>
 class WeakAnchor;
 
-// An owner held weakly across an asynchronous step, the one way here: the owner
-// keeps a `WeakAnchor<Owner> anchor_{this}`; what it hands to the step holds a
-// `WeakOwner<Owner>` and asks get(), null once the owner has gone. Through a C
-// callback's user data: `weak.data()`, taken back with `WeakOwner<Owner>::take(data)`
-// or freed by `WeakOwner<Owner>::free` as a signal handler's GClosureNotify.
-// State shared with a worker thread is a shared_ptr held weakly instead.
+// An owner held weakly across an asynchronous step, the one way here. An owner
+// kept in a shared_ptr is held as `WeakOwner<T>(shared)`, a GObject as
+// `WeakOwner<T>::object(instance)`; any other keeps a `WeakAnchor<T> anchor_{this}`
+// and hands out `anchor_.weak()`. The step asks get(), null once the owner has
+// gone. What get() returns keeps a shared owner or a GObject alive while it is
+// held, on any thread. An anchored owner lives and dies on the main thread, and
+// what get() returns keeps it from nothing: once it has gone every step sees so,
+// also one run from inside another. Through a C callback's user data:
+// `weak.data()`, taken back with `WeakOwner<T>::take(data)` or freed by
+// `WeakOwner<T>::free`.
 template <typename T>
 class WeakOwner {
  public:
-  T* get() const {
-    auto held = owner_.lock();
-    return held ? *held : nullptr;
+  explicit WeakOwner(std::weak_ptr<T> owner) : owner_(std::move(owner)) {}
+  static WeakOwner object(T* instance) {
+    WeakOwner weak{std::weak_ptr<T>()};
+    weak.object_ = std::make_shared<GWeak<GObject>>(G_OBJECT(instance));
+    return weak;
   }
+
+  std::shared_ptr<T> get() const {
+    if (anchored_) return std::shared_ptr<T>(std::shared_ptr<T>(), owner_.lock().get());
+    if (!object_) return owner_.lock();
+    auto* alive = static_cast<T*>(static_cast<gpointer>(object_->get().release()));
+    if (!alive) return nullptr;
+    return std::shared_ptr<T>(alive, [](T* held) { g_object_unref(held); });
+  }
+
   gpointer data() const { return new WeakOwner(*this); }
   static WeakOwner take(gpointer data) {
     std::unique_ptr<WeakOwner> held(static_cast<WeakOwner*>(data));
     return *held;
   }
-  static void free(gpointer data, GClosure*) { delete static_cast<WeakOwner*>(data); }
+  static void free(gpointer data) { delete static_cast<WeakOwner*>(data); }
 
  private:
   friend class WeakAnchor<T>;
-  explicit WeakOwner(std::weak_ptr<T*> owner) : owner_(std::move(owner)) {}
-  std::weak_ptr<T*> owner_;
+  std::weak_ptr<T> owner_;
+  bool anchored_ = false;
+  std::shared_ptr<GWeak<GObject>> object_;
 };
 
 template <typename T>
 class WeakAnchor {
  public:
-  explicit WeakAnchor(T* owner) : alive_(std::make_shared<T*>(owner)) {}
+  explicit WeakAnchor(T* owner) : alive_(owner, [](T*) {}) {}
   WeakAnchor(const WeakAnchor&) = delete;
   WeakAnchor& operator=(const WeakAnchor&) = delete;
-  WeakOwner<T> weak() const { return WeakOwner<T>(alive_); }
+  WeakOwner<T> weak() const {
+    WeakOwner<T> weak(alive_);
+    weak.anchored_ = true;
+    return weak;
+  }
 
  private:
-  std::shared_ptr<T*> alive_;
+  std::shared_ptr<T> alive_;  // deletes nothing: it only says that the owner is there
 };
 
 // Generic owner for other C handles with a free function.

@@ -188,11 +188,11 @@ void ServerController::Shared::watchForTheEnd() {
   }
   if (!child) return;
   g_clear_handle_id(&endWatch, g_source_remove);
-  auto* owner = new std::weak_ptr<Shared>(shared_from_this());
+  using Owner = WeakOwner<Shared>;
   endWatch = g_unix_fd_add_full(
       G_PRIORITY_DEFAULT, child->pidfd(), G_IO_IN,
       [](int, GIOCondition, gpointer data) -> gboolean {
-        auto self = static_cast<std::weak_ptr<Shared>*>(data)->lock();
+        auto self = static_cast<Owner*>(data)->get();
         if (!self) return G_SOURCE_REMOVE;
         self->endWatch = 0;
         std::shared_ptr<ChildProcess> ended;
@@ -206,7 +206,7 @@ void ServerController::Shared::watchForTheEnd() {
         if (self->onEnded) self->onEnded({ended->terminationReason(), ended->terminationStatus()});
         return G_SOURCE_REMOVE;
       },
-      owner, [](gpointer data) { delete static_cast<std::weak_ptr<Shared>*>(data); });
+      Owner(weak_from_this()).data(), Owner::free);
 }
 
 ServerController::~ServerController() {
@@ -226,17 +226,17 @@ void ServerController::start(Completion completion) {
   if (worker_.joinable()) worker_.join();
   worker_ = std::thread([shared = shared_, completion = std::move(completion)]() mutable {
     struct Delivery {
-      std::weak_ptr<Shared> owner;
+      WeakOwner<Shared> owner;
       Completion completion;
       Status result;
     };
-    auto* delivery = new Delivery{shared, std::move(completion), shared->run()};
+    auto* delivery = new Delivery{WeakOwner<Shared>(shared), std::move(completion), shared->run()};
     g_idle_add_full(
         G_PRIORITY_DEFAULT,
         [](gpointer data) -> gboolean {
           auto* d = static_cast<Delivery*>(data);
           // A controller destroyed meanwhile takes its pending completion with it.
-          auto owner = d->owner.lock();
+          auto owner = d->owner.get();
           if (!owner) return G_SOURCE_REMOVE;
           if (d->result.ok()) owner->watchForTheEnd();
           d->completion(d->result);

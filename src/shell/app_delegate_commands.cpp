@@ -69,12 +69,11 @@ void AppDelegate::buildMenu() {
         continue;
       }
       auto action = GRef<GSimpleAction>::adopt(g_simple_action_new(entry.action.c_str() + 4, nullptr));  // "app."
-      g_signal_connect_data(action.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, Bound* bound) {
-                              // Nothing acts on a window taken down at quit.
-                              if (bound->self->window_) bound->self->run(bound->command);
-                            }),
-                            new Bound{this, entry.command},
-                            [](gpointer bound, GClosure*) { delete static_cast<Bound*>(bound); }, G_CONNECT_DEFAULT);
+      SignalConnections::forLifeOf(action.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, Bound* bound) {
+                                     // Nothing acts on a window taken down at quit.
+                                     if (bound->self->window_) bound->self->run(bound->command);
+                                   }),
+                                   new Bound{this, entry.command});
       g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action.get()));
       g_menu_append(section.get(), entry.title.c_str(), entry.action.c_str());
       std::vector<const char*> accels;

@@ -54,8 +54,8 @@ void DarkStyle::askPortal(bool readOne) {
       [](GObject* bus, GAsyncResult* result, gpointer data) {
         GErrorHolder error;
         VariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, error.out()));
-        if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;
-        auto* self = static_cast<DarkStyle*>(data);
+        auto self = WeakOwner<DarkStyle>::take(data).get();
+        if (!self) return;
         // Portals older than ReadOne have only Read, whose answer is one variant deeper.
         if (self->readOne_ && g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD)) {
           return self->askPortal(false);
@@ -69,7 +69,7 @@ void DarkStyle::askPortal(bool readOne) {
         if (scheme) return self->apply(*scheme);
         self->followGSettings();
       },
-      this);
+      anchor_.weak().data());
 }
 
 void DarkStyle::followGSettings() {

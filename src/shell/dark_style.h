@@ -30,6 +30,7 @@ class DarkStyle {
   bool darkAtStart_ = false;  // gtk-application-prefer-dark-theme before any answer
   GRef<GDBusConnection> bus_;
   GRef<GCancellable> cancellable_ = GRef<GCancellable>::adopt(g_cancellable_new());
+  const WeakAnchor<DarkStyle> anchor_{this};  // held weakly by the portal's answers
   bool readOne_ = true;
   unsigned subscription_ = 0;
   GRef<GSettings> settings_;

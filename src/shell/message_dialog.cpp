@@ -13,9 +13,9 @@ struct Answer {
   std::function<void(int)> done;
 };
 
-void responded(GtkDialog* dialog, int response, gpointer data) {
+void responded(GtkDialog* dialog, int response, Answer* answer) {
   // Destroying the dialog frees the Answer, so take the callback out first.
-  auto done = std::move(static_cast<Answer*>(data)->done);
+  auto done = std::move(answer->done);
   gtk_widget_destroy(GTK_WIDGET(dialog));
   if (done) done(response >= 0 ? response : -1);
 }
@@ -40,9 +40,7 @@ void showMessageDialog(GtkWindow* parent, const std::string& primary, const std:
     if (button.preferred) preferred = button.response;
   }
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), preferred);
-  g_signal_connect_data(dialog, "response", G_CALLBACK(responded), new Answer{std::move(done)},
-                        [](gpointer data, GClosure*) { delete static_cast<Answer*>(data); },
-                        static_cast<GConnectFlags>(0));
+  SignalConnections::forLifeOf(dialog, "response", G_CALLBACK(responded), new Answer{std::move(done)});
   gtk_window_present(GTK_WINDOW(dialog));
 }
 

@@ -34,7 +34,7 @@ GtkWidget* notesView(const UpdateOffer& offer) {
   GtkWidget* view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context.get(), nullptr));
   g_object_set(webkit_web_view_get_settings(WEBKIT_WEB_VIEW(view)), "enable-javascript", FALSE,
                "enable-javascript-markup", FALSE, nullptr);
-  g_signal_connect(view, "decide-policy", G_CALLBACK(decideNotesPolicy), nullptr);
+  SignalConnections::forLifeOf(view, "decide-policy", G_CALLBACK(decideNotesPolicy));
   gtk_widget_set_size_request(view, 460, 200);
   if (!offer.notesURL.empty()) {
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), offer.notesURL.c_str());
@@ -67,13 +67,13 @@ void showUpdateOffer(GtkWindow* parent, const UpdateOffer& offer, std::function<
     if (response == kAccept) answered(install ? OfferAnswer::Install : OfferAnswer::Download);
     else answered(response == kSkip ? OfferAnswer::Skip : OfferAnswer::RemindLater);
   });
-  g_signal_connect_data(dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, Answer* done) {
-                          // Destroying the dialog frees the answer: take it out first.
-                          Answer call = std::move(*done);
-                          gtk_widget_destroy(GTK_WIDGET(self));
-                          call(response);
-                        }),
-                        answer, [](gpointer data, GClosure*) { delete static_cast<Answer*>(data); }, G_CONNECT_DEFAULT);
+  SignalConnections::forLifeOf(dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, Answer* done) {
+                                 // Destroying the dialog frees the answer: take it out first.
+                                 Answer call = std::move(*done);
+                                 gtk_widget_destroy(GTK_WIDGET(self));
+                                 call(response);
+                               }),
+                               answer);
   gtk_widget_show_all(dialog);
   // Return answers the offer, not the notes.
   gtk_widget_grab_focus(accept);
@@ -98,7 +98,7 @@ UpdateProgress::UpdateProgress(GtkWindow* parent, std::function<void()> cancel)
   gtk_box_pack_start(GTK_BOX(box), label_, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(box), bar_, FALSE, FALSE, 0);
   cancel_ = gtk_dialog_add_button(GTK_DIALOG(dialog_), "Cancel", GTK_RESPONSE_CANCEL);
-  g_signal_connect(dialog_, "response", G_CALLBACK(+[](GtkDialog*, int response, UpdateProgress* self) {
+  connections_.add(dialog_, "response", G_CALLBACK(+[](GtkDialog*, int response, UpdateProgress* self) {
                      // Escape too, but only while there is something to cancel. Cancelling
                      // takes this dialog down: the callback runs from a copy.
                      if (gtk_widget_get_sensitive(self->cancel_) && (response == GTK_RESPONSE_CANCEL ||
@@ -108,13 +108,13 @@ UpdateProgress::UpdateProgress(GtkWindow* parent, std::function<void()> cancel)
                      }
                    }),
                    this);
-  g_signal_connect(dialog_, "delete-event", G_CALLBACK(gtk_true), nullptr);
+  connections_.add(dialog_, "delete-event", G_CALLBACK(gtk_true), nullptr);
   gtk_widget_show_all(dialog_);
 }
 
 UpdateProgress::~UpdateProgress() {
   g_clear_handle_id(&pulse_, g_source_remove);
-  g_signal_handlers_disconnect_by_data(dialog_, this);
+  connections_.disconnectAll();
   gtk_widget_destroy(dialog_);
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "base/glib_ptr.h"
 #include "update/update_checker.h"
 
 typedef struct _GtkWindow GtkWindow;
@@ -35,6 +36,7 @@ class UpdateProgress {
   GtkWidget* cancel_;
   std::function<void()> cancelled_;
   unsigned pulse_ = 0;
+  SignalConnections connections_;
 };
 
 }  // namespace quorvel

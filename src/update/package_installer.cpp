@@ -74,15 +74,14 @@ struct PackageInstaller::State : std::enable_shared_from_this<State> {
 
 namespace {
 
-using Weak = std::weak_ptr<PackageInstaller::State>;
-void deleteWeak(gpointer data) { delete static_cast<Weak*>(data); }
+using Owner = WeakOwner<PackageInstaller::State>;
 
 template <typename F>
 void call(PackageInstaller::State& caller, const char* path, const char* interface, const char* method,
           GVariant* parameters, F then) {
   // The reply comes back to a weakly held state; `then` is a captureless function.
   struct Pending {
-    Weak owner;
+    Owner owner;
     F then;
   };
   g_dbus_connection_call(
@@ -92,7 +91,7 @@ void call(PackageInstaller::State& caller, const char* path, const char* interfa
         std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
         GErrorHolder error;
         VariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, error.out()));
-        auto state = pending->owner.lock();
+        auto state = pending->owner.get();
         if (!state) return;
         if (!reply) {
           state->failed(error.get());
@@ -100,7 +99,7 @@ void call(PackageInstaller::State& caller, const char* path, const char* interfa
         }
         pending->then(*state, reply.get());
       },
-      new Pending{caller.weak_from_this(), then});
+      new Pending{Owner(caller.weak_from_this()), then});
 }
 
 }  // namespace
@@ -110,15 +109,15 @@ void PackageInstaller::State::transactionCreated(const std::string& objectPath) 
   // Subscribed before anything is asked of the transaction, so that no signal is missed.
   auto onSignal = [](GDBusConnection*, const char*, const char*, const char*, const char* member,
                      GVariant* parameters, gpointer data) {
-    if (auto state = static_cast<Weak*>(data)->lock()) state->signal(member, parameters);
+    if (auto state = static_cast<Owner*>(data)->get()) state->signal(member, parameters);
   };
   subscriptions[0] = g_dbus_connection_signal_subscribe(bus.get(), kService, kTransaction, nullptr, path.c_str(),
                                                         nullptr, G_DBUS_SIGNAL_FLAGS_NONE, onSignal,
-                                                        new Weak(weak_from_this()), deleteWeak);
+                                                        Owner(weak_from_this()).data(), Owner::free);
   subscriptions[1] = g_dbus_connection_signal_subscribe(bus.get(), kService, "org.freedesktop.DBus.Properties",
                                                         "PropertiesChanged", path.c_str(), kTransaction,
                                                         G_DBUS_SIGNAL_FLAGS_NONE, onSignal,
-                                                        new Weak(weak_from_this()), deleteWeak);
+                                                        Owner(weak_from_this()).data(), Owner::free);
   // Asked to be interactive, PackageKit lets polkit ask the user for consent.
   const char* hints[] = {"interactive=true", nullptr};
   g_dbus_connection_call(bus.get(), kService, path.c_str(), kTransaction, "SetHints", g_variant_new("(^as)", hints),
@@ -156,10 +155,10 @@ PackageInstaller::PackageInstaller(const std::string& packagePath, Events events
   g_bus_get(
       G_BUS_TYPE_SYSTEM, state_->cancellable.get(),
       [](GObject*, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Weak> owner(static_cast<Weak*>(data));
+        const Owner owner = Owner::take(data);
         GErrorHolder error;
         auto bus = GRef<GDBusConnection>::adopt(g_bus_get_finish(result, error.out()));
-        auto state = owner->lock();
+        auto state = owner.get();
         if (!state) return;
         if (!bus) {
           state->unavailable();  // no system bus at all
@@ -178,7 +177,7 @@ PackageInstaller::PackageInstaller(const std::string& packagePath, Events events
                self.transactionCreated(path);
              });
       },
-      new Weak(state_));
+      Owner(state_).data());
 }
 
 PackageInstaller::~PackageInstaller() = default;

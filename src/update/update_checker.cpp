@@ -110,8 +110,8 @@ void UpdateChecker::State::check(Mode requested) {
   running = GRef<GCancellable>::adopt(g_cancellable_new());
   // A checker gone meanwhile ends the chain.
   fetchFeed(session(), message.get(), running.get(), kMaxFeedBytes,
-            [owner = weak_from_this()](const Result<std::string>& body) {
-              auto state = owner.lock();
+            [owner = WeakOwner<State>(weak_from_this())](const Result<std::string>& body) {
+              auto state = owner.get();
               if (!state) return;
               if (!body) return state->fail(body.error().message());
               state->finish(judgeFeed(state->currentVersion, body.value(), state->release));
@@ -119,18 +119,18 @@ void UpdateChecker::State::check(Mode requested) {
 }
 
 void UpdateChecker::State::schedule(guint seconds) {
-  using Weak = std::weak_ptr<State>;
+  using Owner = WeakOwner<State>;
   timer = g_timeout_add_seconds_full(
       G_PRIORITY_DEFAULT_IDLE, seconds,
       [](gpointer data) -> gboolean {
-        if (auto state = static_cast<Weak*>(data)->lock()) {
+        if (auto state = static_cast<Owner*>(data)->get()) {
           state->timer = 0;
           state->check(Mode::Quiet);
           state->schedule(state->interval);
         }
         return G_SOURCE_REMOVE;
       },
-      new Weak(weak_from_this()), [](gpointer data) { delete static_cast<Weak*>(data); });
+      Owner(weak_from_this()).data(), Owner::free);
 }
 
 void UpdateChecker::State::finish(const Result<UpdateVerdict>& verdict) {
@@ -184,15 +184,15 @@ void UpdateChecker::State::install() {
   if (whyNotInstallable(key, e) || !signature || !length) return;
   const std::string status = "Downloading Quorvel " + offeredVersion + "…";
   if (view.progress) view.progress(status, 0, true);
-  std::weak_ptr<State> weak = weak_from_this();
+  const WeakOwner<State> weak(weak_from_this());
   download = std::make_unique<UpdateDownload>(
       session(), e.url, *length, *key, *signature,
       UpdateDownload::Events{[weak, status](double fraction) {
-                               auto self = weak.lock();
+                               auto self = weak.get();
                                if (self && self->view.progress) self->view.progress(status, fraction, true);
                              },
                              [weak](const Result<std::string>& path) {
-                               if (auto self = weak.lock()) self->downloaded(path);
+                               if (auto self = weak.get()) self->downloaded(path);
                              }});
 }
 
@@ -206,15 +206,15 @@ void UpdateChecker::State::downloaded(const Result<std::string>& path) {
   }
   const std::string status = "Installing Quorvel " + offeredVersion + "…";
   if (view.progress) view.progress(status, -1, false);
-  std::weak_ptr<State> weak = weak_from_this();
+  const WeakOwner<State> weak(weak_from_this());
   const std::string file = path.value();
   installer = std::make_unique<PackageInstaller>(
       file, PackageInstaller::Events{[weak, status](double fraction) {
-                                       auto self = weak.lock();
+                                       auto self = weak.get();
                                        if (self && self->view.progress) self->view.progress(status, fraction, false);
                                      },
                                      [weak, file](const InstallOutcome& outcome) {
-                                       if (auto self = weak.lock()) {
+                                       if (auto self = weak.get()) {
                                          self->installed(file, outcome);
                                        } else {
                                          g_unlink(file.c_str());

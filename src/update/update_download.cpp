@@ -55,13 +55,13 @@ struct UpdateDownload::State : std::enable_shared_from_this<State> {
 
 namespace {
 
-using Weak = std::weak_ptr<UpdateDownload::State>;
+using Owner = WeakOwner<UpdateDownload::State>;
 
 void chunkRead(GObject* source, GAsyncResult* result, gpointer data) {
-  std::unique_ptr<Weak> owner(static_cast<Weak*>(data));
+  const Owner owner = Owner::take(data);
   GErrorHolder error;
   CPtr<GBytes, g_bytes_unref> bytes(g_input_stream_read_bytes_finish(G_INPUT_STREAM(source), result, error.out()));
-  auto state = owner->lock();
+  auto state = owner.get();
   if (!state) return;
   if (!bytes) {
     state->fail("The update could not be downloaded: " + error.message() + ".");
@@ -71,10 +71,10 @@ void chunkRead(GObject* source, GAsyncResult* result, gpointer data) {
 }
 
 void responseArrived(GObject* source, GAsyncResult* result, gpointer data) {
-  std::unique_ptr<Weak> owner(static_cast<Weak*>(data));
+  const Owner owner = Owner::take(data);
   GErrorHolder error;
   auto body = GRef<GInputStream>::adopt(soup_session_send_finish(SOUP_SESSION(source), result, error.out()));
-  auto state = owner->lock();
+  auto state = owner.get();
   if (!state) return;
   if (!body) {
     state->fail("The update could not be downloaded: " + error.message() + ".");
@@ -102,7 +102,7 @@ void responseArrived(GObject* source, GAsyncResult* result, gpointer data) {
 
 void UpdateDownload::State::readMore() {
   g_input_stream_read_bytes_async(body.get(), kReadChunk, G_PRIORITY_DEFAULT, cancellable.get(), chunkRead,
-                                  new Weak(weak_from_this()));
+                                  Owner(weak_from_this()).data());
 }
 
 void UpdateDownload::State::chunk(GBytes* bytes) {
@@ -151,14 +151,14 @@ UpdateDownload::UpdateDownload(SoupSession* session, const std::string& url, std
     g_idle_add_full(
         G_PRIORITY_DEFAULT,
         [](gpointer data) -> gboolean {
-          if (auto state = static_cast<Weak*>(data)->lock()) state->fail("The update's address is not a valid URL.");
+          if (auto state = static_cast<Owner*>(data)->get()) state->fail("The update's address is not a valid URL.");
           return G_SOURCE_REMOVE;
         },
-        new Weak(state_), [](gpointer data) { delete static_cast<Weak*>(data); });
+        Owner(state_).data(), Owner::free);
     return;
   }
   soup_session_send_async(session, state_->message.get(), G_PRIORITY_DEFAULT, state_->cancellable.get(),
-                          responseArrived, new Weak(state_));
+                          responseArrived, Owner(state_).data());
 }
 
 UpdateDownload::~UpdateDownload() = default;

@@ -12,9 +12,9 @@ using CookiePtr = CPtr<SoupCookie, soup_cookie_free>;
 // Run when the cookie store has made the change, so a listener reads the new state.
 template <gboolean (*Finish)(WebKitCookieManager*, GAsyncResult*, GError**), bool Offline>
 void cookieChanged(GObject* manager, GAsyncResult* result, gpointer data) {
-  std::unique_ptr<GWeak<WebKitWebView>> weak(static_cast<GWeak<WebKitWebView>*>(data));
+  const auto weak = WeakOwner<WebKitWebView>::take(data);
   Finish(WEBKIT_COOKIE_MANAGER(manager), result, nullptr);
-  if (auto webView = weak->get()) {
+  if (auto webView = weak.get()) {
     const std::string script = ConnectionWatcher::changedScript(Offline);
     webkit_web_view_evaluate_javascript(webView.get(), script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
   }
@@ -32,7 +32,9 @@ std::string ConnectionWatcher::changedScript(bool offline) {
 }
 
 ConnectionWatcher::ConnectionWatcher(WebKitWebView* webView, std::string host)
-    : webView_(webView), host_(std::move(host)), monitor_(GRef<GNetworkMonitor>::retain(g_network_monitor_get_default())) {
+    : webView_(WeakOwner<WebKitWebView>::object(webView)),
+      host_(std::move(host)),
+      monitor_(GRef<GNetworkMonitor>::retain(g_network_monitor_get_default())) {
   connections_.add(monitor_.get(), "network-changed",
                    G_CALLBACK(+[](GNetworkMonitor*, gboolean available, ConnectionWatcher* self) {
                      self->update(!available);
@@ -52,7 +54,7 @@ void ConnectionWatcher::update(bool offline) {
   CookiePtr cookie(soup_cookie_new("offline", "1", host_.c_str(), "/", -1));
   WebKitCookieManager* cookies =
       webkit_website_data_manager_get_cookie_manager(webkit_web_view_get_website_data_manager(webView.get()));
-  auto* weak = new GWeak<WebKitWebView>(webView.get());
+  gpointer weak = webView_.data();
   if (offline) {
     webkit_cookie_manager_add_cookie(cookies, cookie.get(), nullptr,
                                      cookieChanged<webkit_cookie_manager_add_cookie_finish, true>, weak);

@@ -28,7 +28,7 @@ class ConnectionWatcher {
  private:
   void update(bool offline);
 
-  GWeak<WebKitWebView> webView_;
+  WeakOwner<WebKitWebView> webView_;
   std::string host_;
   std::optional<bool> offline_;  // what the page was last told
   GRef<GNetworkMonitor> monitor_;

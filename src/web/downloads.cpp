@@ -15,16 +15,17 @@ namespace {
 
 // One download under way; it lives as long as its WebKitDownload.
 struct Job {
-  Job(std::weak_ptr<Downloads::Report> to, std::string in) : report(std::move(to)), folder(std::move(in)) {}
-  std::weak_ptr<Downloads::Report> report;  // gone with the Downloads object
+  Job(WeakOwner<Downloads::Report> to, std::string in) : report(std::move(to)), folder(std::move(in)) {}
+  WeakOwner<Downloads::Report> report;  // gone with the Downloads object
   std::string folder;
   std::string name;
   std::string temporary;
   bool failed = false;
+  SignalConnections connections;
 };
 
 void tell(const Job& job, const DownloadReport& what) {
-  if (auto report = job.report.lock()) (*report)(what);
+  if (auto report = job.report.get()) (*report)(what);
 }
 
 std::string downloadFolder() {
@@ -87,12 +88,12 @@ Downloads::Downloads(WebKitWebContext* context, LocalOrigin origin, Report repor
                        webkit_download_cancel(download);
                        return;
                      }
-                     auto* job = new Job(self->report_, downloadFolder());
+                     auto* job = new Job(WeakOwner<Report>(self->report_), downloadFolder());
                      g_object_set_data_full(G_OBJECT(download), "quorvel-download", job,
                                             [](gpointer data) { delete static_cast<Job*>(data); });
-                     g_signal_connect(download, "decide-destination", G_CALLBACK(decideDestination), job);
-                     g_signal_connect(download, "failed", G_CALLBACK(failed), job);
-                     g_signal_connect(download, "finished", G_CALLBACK(finished), job);
+                     job->connections.add(download, "decide-destination", G_CALLBACK(decideDestination), job);
+                     job->connections.add(download, "failed", G_CALLBACK(failed), job);
+                     job->connections.add(download, "finished", G_CALLBACK(finished), job);
                    }),
                    this);
 }

@@ -26,7 +26,7 @@ void evaluate(WebKitWebView* view, const char* script, WeakOwner<FindBar> bar,
       [](GObject* source, GAsyncResult* result, gpointer data) {
         std::unique_ptr<ScriptAnswer> answer(static_cast<ScriptAnswer*>(data));
         auto value = GRef<JSCValue>::adopt(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr));
-        FindBar* owner = answer->bar.get();
+        auto owner = answer->bar.get();
         if (!owner) return;
         std::string text;
         if (value && jsc_value_is_string(value.get())) text = takeString(jsc_value_to_string(value.get()));

@@ -9,7 +9,7 @@ namespace quorvel {
 namespace {
 
 struct PendingLoad {
-  GWeak<WebKitWebView> webView;
+  WeakOwner<WebKitWebView> webView;
   std::string url;
 };
 
@@ -36,7 +36,7 @@ void loadWithToken(const LaunchToken& token, const std::string& url, WebKitWebVi
   soup_cookie_set_http_only(cookie.get(), TRUE);
   soup_cookie_set_same_site_policy(cookie.get(), SOUP_SAME_SITE_POLICY_LAX);
 
-  auto* pending = new PendingLoad{GWeak<WebKitWebView>(webView), url};
+  auto* pending = new PendingLoad{WeakOwner<WebKitWebView>::object(webView), url};
   WebKitWebsiteDataManager* data = webkit_web_view_get_website_data_manager(webView);
   webkit_cookie_manager_add_cookie(webkit_website_data_manager_get_cookie_manager(data), cookie.get(), nullptr,
                                    cookieStored, pending);

@@ -13,7 +13,8 @@ namespace {
 
 using DialogRef = CPtr<WebKitScriptDialog, webkit_script_dialog_unref>;
 
-void fileChosen(GtkNativeDialog* native, int response, WebKitFileChooserRequest* request) {
+void fileChosen(GtkNativeDialog* native, int response, GRef<WebKitFileChooserRequest>* held) {
+  WebKitFileChooserRequest* request = held->get();
   auto chooser = GRef<GtkNativeDialog>::adopt(native);  // its only reference: it goes with this answer
   std::vector<GCharPtr> paths;
   if (response == GTK_RESPONSE_ACCEPT) {
@@ -78,12 +79,8 @@ PageDialogs::PageDialogs(WebKitWebView* webView, Present present) : present_(std
                      gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(chooser), TRUE);
                      gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(chooser), several);
                      offerAcceptedTypes(GTK_FILE_CHOOSER(chooser), request);
-                     g_signal_connect_data(chooser, "response", G_CALLBACK(fileChosen), g_object_ref(request),
-                                           [](gpointer held, GClosure*) {
-                                             GRef<WebKitFileChooserRequest>::adopt(
-                                                 static_cast<WebKitFileChooserRequest*>(held));
-                                           },
-                                           G_CONNECT_DEFAULT);
+                     SignalConnections::forLifeOf(chooser, "response", G_CALLBACK(fileChosen),
+                                                  new GRef(GRef<WebKitFileChooserRequest>::retain(request)));
                      gtk_native_dialog_show(GTK_NATIVE_DIALOG(chooser));
                      return TRUE;
                    }),

@@ -18,7 +18,7 @@ constexpr const char* kServer = "org.freedesktop.Notifications";
 constexpr const char* kPath = "/org/freedesktop/Notifications";
 
 struct Pending {
-  PageNotifications* self;
+  WeakOwner<PageNotifications> owner;
   std::uint64_t id;
 };
 
@@ -55,7 +55,6 @@ PageNotifications::PageNotifications(WebKitWebView* webView) : webView_(webView)
 PageNotifications::~PageNotifications() {
   g_cancellable_cancel(cancellable_.get());
   if (subscription_) g_dbus_connection_signal_unsubscribe(bus_.get(), subscription_);
-  for (auto& [id, shown] : shown_) g_signal_handler_disconnect(shown.notification.get(), shown.closedHandler);
 }
 
 bool PageNotifications::show(WebKitNotification* notification) {
@@ -72,16 +71,16 @@ bool PageNotifications::show(WebKitNotification* notification) {
       }
       self->forget(goneId);
     };
-    shown.closedHandler = g_signal_connect_swapped(notification, "closed", G_CALLBACK(closed), this);
+    shown.closedHandler = connections_.add(notification, "closed", G_CALLBACK(closed), this, G_CONNECT_SWAPPED);
   }
   call("GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"),
        [](GObject* bus, GAsyncResult* result, gpointer data) {
          std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
          GErrorHolder error;
          VariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, error.out()));
-         if (!g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) pending->self->notify(pending->id, reply.get());
+         if (auto self = pending->owner.get()) self->notify(pending->id, reply.get());
        },
-       new Pending{this, id});
+       new Pending{anchor_.weak(), id});
   return true;
 }
 
@@ -105,13 +104,14 @@ void PageNotifications::notify(std::uint64_t id, GVariant* capabilities) {
          std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
          GErrorHolder error;
          VariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, error.out()));
-         if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) return;
+         auto self = pending->owner.get();
+         if (!self) return;
          if (!reply) return g_debug("No notification shown: %s", error.message().c_str());
          std::uint32_t serverId = 0;
          g_variant_get(reply.get(), "(u)", &serverId);
-         pending->self->shownAs(pending->id, serverId);
+         self->shownAs(pending->id, serverId);
        },
-       new Pending{this, id});
+       new Pending{anchor_.weak(), id});
 }
 
 void PageNotifications::shownAs(std::uint64_t id, std::uint32_t serverId) {
@@ -147,7 +147,7 @@ void PageNotifications::serverSignal(const char* name, GVariant* parameters) {
 void PageNotifications::forget(std::uint64_t id) {
   auto shown = shown_.find(id);
   if (shown == shown_.end()) return;
-  g_signal_handler_disconnect(shown->second.notification.get(), shown->second.closedHandler);
+  connections_.disconnect(shown->second.closedHandler);
   shown_.erase(shown);
 }
 

@@ -47,6 +47,7 @@ class PageNotifications {
   WebKitWebView* webView_;
   GRef<GDBusConnection> bus_;
   GRef<GCancellable> cancellable_ = GRef<GCancellable>::adopt(g_cancellable_new());
+  const WeakAnchor<PageNotifications> anchor_{this};  // held weakly by the server's answers
   unsigned subscription_ = 0;
   std::map<std::uint64_t, Shown> shown_;  // by WebKit's id
   SignalConnections connections_;

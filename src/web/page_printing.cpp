@@ -11,7 +11,7 @@ using Owner = WeakOwner<PagePrinting>;
 
 void connectWeakly(WebKitPrintOperation* operation, const char* signal, GCallback handler, const Owner& owner) {
   // Freed with the operation, so that nothing piles up print after print.
-  g_signal_connect_data(operation, signal, handler, owner.data(), Owner::free, G_CONNECT_DEFAULT);
+  SignalConnections::forLifeOf(operation, signal, handler, new Owner(owner));
 }
 
 }  // namespace
@@ -46,12 +46,12 @@ void PagePrinting::prepare(WebKitPrintOperation* operation) {
   if (settings_) webkit_print_operation_set_print_settings(operation, settings_.get());
   if (pageSetup_) webkit_print_operation_set_page_setup(operation, pageSetup_.get());
   connectWeakly(operation, "failed", G_CALLBACK(+[](WebKitPrintOperation*, GError* error, Owner* owner) {
-                  if (auto* self = owner->get()) self->failed_(error && error->message ? error->message : "the printer did not answer");
+                  if (auto self = owner->get()) self->failed_(error && error->message ? error->message : "the printer did not answer");
                 }),
                 anchor_.weak());
   // Only a print that was sent finishes.
   connectWeakly(operation, "finished", G_CALLBACK(+[](WebKitPrintOperation* done, Owner* owner) {
-                  auto* self = owner->get();
+                  auto self = owner->get();
                   if (!self) return;
                   self->remember(done);
                   std::erase_if(self->printing_, [done](const auto& held) { return held.get() == done; });

@@ -18,7 +18,7 @@ void SettingsCommand::openSettings() {
   webkit_web_view_evaluate_javascript(
       webView_, linkScript, -1, nullptr, nullptr, nullptr,
       [](GObject* view, GAsyncResult* result, gpointer data) {
-        SettingsCommand* self = WeakOwner<SettingsCommand>::take(data).get();
+        auto self = WeakOwner<SettingsCommand>::take(data).get();
         auto value = GRef<JSCValue>::adopt(webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr));
         if (!self) return;
         std::string url = self->plainSettingsURL_;

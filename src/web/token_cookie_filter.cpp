@@ -22,6 +22,7 @@ struct TokenCookieFilter::State {
 namespace {
 
 using State = TokenCookieFilter::State;
+using Owner = WeakOwner<State>;
 using FilterPtr = CPtr<WebKitUserContentFilter, webkit_user_content_filter_unref>;
 
 // The URL pattern of a host, as the rules' regular expressions (in JSON) write it.
@@ -47,22 +48,22 @@ void finish(const std::shared_ptr<State>& state, FilterPtr filter, const GErrorH
 }
 
 void saved(GObject* store, GAsyncResult* result, gpointer data) {
-  std::unique_ptr<std::weak_ptr<State>> owner(static_cast<std::weak_ptr<State>*>(data));
+  const Owner owner = Owner::take(data);
   GErrorHolder error;
   FilterPtr filter(webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, error.out()));
-  if (auto state = owner->lock()) finish(state, std::move(filter), &error, "compiled");
+  if (auto state = owner.get()) finish(state, std::move(filter), &error, "compiled");
 }
 
 void loaded(GObject* store, GAsyncResult* result, gpointer data) {
-  std::unique_ptr<std::weak_ptr<State>> owner(static_cast<std::weak_ptr<State>*>(data));
+  const Owner owner = Owner::take(data);
   FilterPtr filter(webkit_user_content_filter_store_load_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, nullptr));
-  auto state = owner->lock();
+  auto state = owner.get();
   if (!state) return;
   if (filter) return finish(state, std::move(filter), nullptr, "loaded");
   // Not compiled yet for these rules (the first start, or another port).
   CPtr<GBytes, g_bytes_unref> source(g_bytes_new(state->rules.data(), state->rules.size()));
   webkit_user_content_filter_store_save(WEBKIT_USER_CONTENT_FILTER_STORE(store), state->identifier.c_str(), source.get(),
-                                        nullptr, saved, owner.release());
+                                        nullptr, saved, owner.data());
 }
 
 }  // namespace
@@ -96,7 +97,7 @@ TokenCookieFilter::TokenCookieFilter(WebKitWebView* webView, const LocalOrigin& 
   state_->started = g_get_monotonic_time();
   state_->store = GRef<WebKitUserContentFilterStore>::adopt(webkit_user_content_filter_store_new(storeDir.c_str()));
   webkit_user_content_filter_store_load(state_->store.get(), state_->identifier.c_str(), nullptr, loaded,
-                                        new std::weak_ptr<State>(state_));
+                                        Owner(state_).data());
 }
 
 TokenCookieFilter::~TokenCookieFilter() = default;
