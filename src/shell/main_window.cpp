@@ -107,12 +107,10 @@ void MainWindow::buildWindow() {
   gtk_widget_set_halign(spinner_, GTK_ALIGN_CENTER);
   gtk_widget_set_valign(spinner_, GTK_ALIGN_CENTER);
   atk_object_set_name(gtk_widget_get_accessible(spinner_), "Starting Quorvel\u2026");
-  recoveryView_ = std::make_unique<RecoveryView>();
   stack_ = gtk_stack_new();
   gtk_widget_set_vexpand(stack_, TRUE);
   gtk_stack_add_named(GTK_STACK(stack_), spinner_, "spinner");
   gtk_stack_add_named(GTK_STACK(stack_), page_->widget(), "page");
-  gtk_stack_add_named(GTK_STACK(stack_), recoveryView_->widget(), "recovery");
   GtkWidget* content = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   gtk_box_pack_start(GTK_BOX(content), page_->findBarWidget(), FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(content), stack_, TRUE, TRUE, 0);
@@ -155,6 +153,12 @@ void MainWindow::showRecovery(const std::string& title, const std::string& detai
                               std::vector<RecoveryView::Choice> choices) {
   gtk_spinner_stop(GTK_SPINNER(spinner_));
   page_->closeFind();
+  // Made when first needed: most runs never show it, and its text view costs memory.
+  if (!recoveryView_) {
+    recoveryView_ = std::make_unique<RecoveryView>();
+    gtk_stack_add_named(GTK_STACK(stack_), recoveryView_->widget(), "recovery");
+    gtk_widget_show_all(recoveryView_->widget());
+  }
   recoveryView_->show(title, detail, log, std::move(choices));
   gtk_stack_set_visible_child(GTK_STACK(stack_), recoveryView_->widget());
   recoveryView_->focusFirstChoice();
