@@ -78,7 +78,6 @@ void PageView::build() {
   // WebKit's choice for a local application: a modest memory cache, and the
   // back/forward cache kept. Before the web process starts, which takes it along.
   webkit_web_context_set_cache_model(context.get(), WEBKIT_CACHE_MODEL_DOCUMENT_BROWSER);
-
   webView_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context.get(), nullptr));
   WebKitSettings* webSettings = webkit_web_view_get_settings(webView_);
   webkit_settings_set_enable_fullscreen(webSettings, TRUE);
@@ -144,8 +143,8 @@ void PageView::watch() {
                      }
                    }),
                    this, G_CONNECT_SWAPPED);
-  // The dictionaries wait until the user first types into the page; enabled before
-  // WebKit has the key, so that the first word is checked too.
+  // The dictionaries load at the first key typed into the page, before WebKit has
+  // it, so that the first word is checked too.
   connections_.add(webView_, "key-press-event", G_CALLBACK(+[](PageView* self) -> gboolean {
                      if (!self->spelling_) enableSpellChecking(webkit_web_view_get_context(self->webView_));
                      self->spelling_ = true;
