@@ -68,12 +68,6 @@ void PageView::build() {
   std::string cacheDir = settings_.home + "/Library/Caches/Quorvel";
   auto data = GRef<WebKitWebsiteDataManager>::adopt(webkit_website_data_manager_new(
       "base-data-directory", dataDir.c_str(), "base-cache-directory", cacheDir.c_str(), nullptr));
-  // Cookies that should last (a page's "remember me") are kept on disk; session
-  // cookies, the launch token's among them, never are. Set before any cookie is,
-  // since choosing the storage starts the store afresh.
-  webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(data.get()),
-                                               (dataDir + "/cookies.sqlite").c_str(),
-                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
   auto context = GRef<WebKitWebContext>::adopt(webkit_web_context_new_with_website_data_manager(data.get()));
   // WebKit's choice for a local application: a modest memory cache, and the
   // back/forward cache kept. Before the web process starts, which takes it along.
@@ -91,6 +85,12 @@ void PageView::build() {
   p.notifications = std::make_unique<PageNotifications>(webView_);
   // Its web process boots alongside the server and the window rather than after them.
   startWebProcess(webView_);
+  // Lasting cookies are kept on disk, session cookies (the launch token's) never.
+  // Before any cookie is set, as choosing the storage starts the store afresh; not
+  // earlier, as it starts the network process, which would slow the GL start.
+  webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(data.get()),
+                                               (dataDir + "/cookies.sqlite").c_str(),
+                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
   // Before any page: the first one shows at the saved zoom and learns the connection from its cookie.
   p.zoom = std::make_unique<PageZoom>(webView_, settings_.supportDir + "/page-zoom");
   p.cursorHider = std::make_unique<FullscreenCursorHider>(webView_);
